@@ -1,0 +1,24 @@
+// parse_balance: the reader of balance fields (:60F:, :60M:, :62F:, :62M:,
+// :64:, :65:), cut at fixed byte positions: mark, YYMMDD, currency, amount.
+//
+//   vardel::parse_balance("C240101EUR1234,56", false)
+//       // Credit, 2024-01-01, "EUR", 1234.56
+#ifndef VARDEL_BALANCE_H_
+#define VARDEL_BALANCE_H_
+
+#include <string_view>
+
+#include "core/parse_error.hpp"
+#include "core/records.hpp"
+
+namespace vardel {
+
+// Errors, first failing check wins: InvalidFormat "balance" "too short"
+// (10 bytes or fewer), InvalidFormat "balance" "invalid D/C mark", the
+// InvalidDate of bytes 1-6, the InvalidAmount of bytes 10 to the end.
+// is_intermediate is stored unchanged.
+[[nodiscard]] Result<Balance> parse_balance(std::string_view value, bool is_intermediate);
+
+}  // namespace vardel
+
+#endif  // VARDEL_BALANCE_H_

@@ -1,0 +1,62 @@
+// parse_statements: the entry of the statement parser. Cuts an MT940 text
+// into tagged fields, walks them through the statement state machine and
+// returns the statements, or the one error that stopped it.
+//
+//   vardel::DecoderChain chain = vardel::DecoderChain::for_resolver("auto");
+//   vardel::ParseOutcome out = vardel::parse_statements(text, chain);
+//   if (!out) { /* out.error(): a ParseError or an InternalError */ }
+//
+// The text is read in place and never copied whole; the result owns all its
+// data and refers to neither the text nor the chain.
+#ifndef VARDEL_READER_H_
+#define VARDEL_READER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "core/decoders/decoder.hpp"
+#include "core/parse_error.hpp"
+#include "core/records.hpp"
+#include "core/result.hpp"
+
+namespace vardel {
+
+// A broken internal invariant (a chain in which every decoder declined).
+// Not bad input, so not a ParseError: the Python layer raises it as its
+// panic exception.
+struct InternalError {
+  std::string_view message;  // a string literal, kBrokenChainMessage
+};
+
+// Why a parse stopped.
+using ParseFailure = std::variant<ParseError, InternalError>;
+using ParseOutcome = Expected<std::vector<Statement>, ParseFailure>;
+
+// The states of the statement state machine.
+enum class ParserState : uint8_t {
+  Start = 0,    // before the first :20:
+  Header = 1,   // after a :20:, before the opening balance
+  Entries = 2,  // after the opening balance, before the closing balance
+  Trailer = 3,  // after the closing balance
+};
+
+// text: UTF-8, any length. Result: the statements (never empty) in text
+// order, or NoData, MissingMandatoryTag, or the first error of a field
+// reader; or InternalError when the chain breaks its invariant.
+[[nodiscard]] ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain);
+
+// Checks a finished statement (":25:", ":28C:", ":60F:", ":62F:" in that
+// order) and moves it to `result`. `state` is the state the statement ends
+// in: it tells whether both balances were read. Does nothing when
+// `statement` is empty.
+[[nodiscard]] std::optional<ParseError> finish_statement(std::optional<Statement>& statement,
+                                                         ParserState state,
+                                                         std::vector<Statement>& result);
+
+}  // namespace vardel
+
+#endif  // VARDEL_READER_H_
