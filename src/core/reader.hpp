@@ -11,6 +11,7 @@
 #ifndef VARDEL_READER_H_
 #define VARDEL_READER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,50 @@ enum class ParserState : uint8_t {
   Entries = 2,  // after the opening balance, before the closing balance
   Trailer = 3,  // after the closing balance
 };
+
+namespace internal {
+
+// One tagged field of the input. Both views stay valid only until the next
+// call of FieldCursor::next: `tag` points into the text, `value` into the
+// text when the field is one line, else into the cursor's scratch buffer.
+struct RawField {
+  std::string_view tag;    // from the first ':' up to and including the second
+  std::string_view value;  // rest of the first line plus the continuation lines
+};
+
+// The first pass of parse_statements: walks the text once, line by line,
+// and yields its fields in order. Lines end at LF; every CR at the end of a
+// line is dropped, so LF, CR LF and CR CR LF read alike. A line opens a
+// field when it starts with ':' and holds a second ':'; any other line
+// continues the open field (":61:" keeps a line feed before each further
+// line, every other tag glues them). Lines before the first field are
+// dropped.
+//
+// The text must outlive the cursor. Continuation lines are joined into one
+// reused buffer, so a field costs no allocation unless it spans lines and
+// outgrows every joined field before it.
+class FieldCursor {
+ public:
+  explicit FieldCursor(std::string_view text) : text_(text) {}
+
+  FieldCursor(const FieldCursor&) = delete;  // yielded views point into scratch_
+  FieldCursor& operator=(const FieldCursor&) = delete;
+
+  // Fills `field` with the next field and returns true, or returns false
+  // when the text holds no more.
+  bool next(RawField& field);
+
+ private:
+  bool next_line(std::string_view& line);
+
+  std::string_view text_;    // the whole input, not owned
+  size_t pos_ = 0;           // start of the next unread line
+  std::string_view opener_;  // a line read ahead that opens the next field
+  bool has_opener_ = false;  // whether opener_ is waiting to be yielded
+  std::string scratch_;      // the joined value of a multi-line field
+};
+
+}  // namespace internal
 
 // text: UTF-8, any length. Result: the statements (never empty) in text
 // order, or NoData, MissingMandatoryTag, or the first error of a field
