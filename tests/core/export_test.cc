@@ -2,8 +2,12 @@
 // camt.053 document lines and XML escaping. Records are built directly.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <random>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -371,6 +375,22 @@ const DoubleCase kDoubleCases[] = {
     {"Millionth", 1e-6, "1e-6"},
     {"OnePointFiveMillionths", 1.5e-6, "1.5e-6"},
     {"TenToMinus28", 1e-28, "1e-28"},
+    // The edges of plain notation: e = -5 and 15 stay plain, -6 and 16 do not,
+    // with one digit and with many.
+    {"ExpMinus5ManyDigits", 1.2345e-5, "0.000012345"},
+    {"ExpMinus6ManyDigits", -9.87654321e-6, "-9.87654321e-6"},
+    {"Exp15SixteenDigitsWhole", 1234567890123456.0, "1234567890123456.0"},
+    {"Exp15SeventeenDigits", 1234567890123456.5, "1234567890123456.5"},
+    {"Exp16SeventeenDigits", 12345678901234568.0, "1.2345678901234568e+16"},
+    {"Exp14Fraction", 123456789012345.6, "123456789012345.6"},
+    // Digits against exponent: n = e + 1 is whole, n = e + 2 has one fraction digit.
+    {"WholeAllDigits", 123.0, "123.0"},
+    {"OneFractionDigit", 12.3, "12.3"},
+    {"Half", 0.5, "0.5"},
+    // The ends of the double range.
+    {"Largest", 1.7976931348623157e308, "1.7976931348623157e+308"},
+    {"SmallestSubnormal", 5e-324, "5e-324"},
+    {"SmallestNormal", 2.2250738585072014e-308, "2.2250738585072014e-308"},
 };
 
 class JsonDoubleTest : public testing::TestWithParam<DoubleCase> {};
@@ -390,6 +410,124 @@ TEST(JsonDoubleTest, BalanceOfTenToMinusSixFromDecimal) {
   s.closing_balance.amount = dec(1, 5);
   const std::string text = export_json({s});
   EXPECT_NE(text.find("\"openingBalance\": 1e-6,\n    \"closingBalance\": 0.00001,"),
+            std::string::npos)
+      << text;
+}
+
+// What the writer's output must satisfy for one finite, non-zero double:
+// it reads back as the same double, its digit count is the shortest one,
+// and it uses exponent notation exactly when the decimal exponent lies
+// outside -5..15.
+testing::AssertionResult number_form_holds(double x) {
+  std::string out;
+  write_json_double(out, x);
+  double back = 0;
+  const std::from_chars_result r = std::from_chars(out.data(), out.data() + out.size(), back);
+  if (r.ec != std::errc() || r.ptr != out.data() + out.size()) {
+    return testing::AssertionFailure() << out << " does not parse";
+  }
+  if (std::bit_cast<uint64_t>(back) != std::bit_cast<uint64_t>(x)) {
+    return testing::AssertionFailure() << out << " reads back differently";
+  }
+  // Shortest digits and exponent from the library: "d.ddde+XX".
+  char sci[40];
+  const char* sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(x),
+                                      std::chars_format::scientific).ptr;
+  const std::string_view s(sci, static_cast<size_t>(sci_end - sci));
+  const size_t epos = s.find('e');
+  const size_t want_digits = epos - (epos > 1 ? 1 : 0);  // minus the '.'
+  int e = 0;
+  std::from_chars(s.data() + epos + (s[epos + 1] == '+' ? 2 : 1), s.data() + s.size(), e);
+
+  std::string_view body(out);
+  if (body.front() == '-') body.remove_prefix(1);
+  const size_t out_e = body.find('e');
+  const bool exponent_form = out_e != std::string_view::npos;
+  if (exponent_form != (e < -5 || e > 15)) {
+    return testing::AssertionFailure() << out << " has the wrong notation for exponent " << e;
+  }
+  // The significant digits of the output: drop '.', the exponent, leading
+  // zeros, and the zeros that pad a whole number.
+  std::string digits;
+  for (char c : body.substr(0, out_e)) {
+    if (c != '.') digits += c;
+  }
+  digits.erase(0, digits.find_first_not_of('0'));
+  if (exponent_form) {
+    if (body.size() > 1 && body[1] != '.' && body[1] != 'e') {
+      return testing::AssertionFailure() << out << " has more than one digit before the point";
+    }
+  } else {
+    digits.erase(digits.find_last_not_of('0') + 1);
+  }
+  if (digits.size() != want_digits) {
+    return testing::AssertionFailure()
+           << out << " has " << digits.size() << " digits, shortest is " << want_digits;
+  }
+  return testing::AssertionSuccess();
+}
+
+TEST(JsonDoubleTest, RandomDoublesReadBackShortest) {
+  std::mt19937_64 rng(20240102);
+  // Random bit patterns: every binade, subnormals included.
+  int checked = 0;
+  while (checked < 50000) {
+    const double x = std::bit_cast<double>(rng());
+    if (!std::isfinite(x) || x == 0.0) continue;
+    ASSERT_TRUE(number_form_holds(x));
+    ++checked;
+  }
+  // Random decimals of 1 to 17 digits with exponents -30..30, the range the
+  // plain/exponent switch lives in.
+  std::uniform_int_distribution<int> length(1, 17);
+  std::uniform_int_distribution<int> digit(0, 9);
+  std::uniform_int_distribution<int> exponent(-30, 30);
+  for (int i = 0; i < 50000; ++i) {
+    std::string text = (i % 2) ? "-" : "";
+    const int n = length(rng);
+    text += static_cast<char>('1' + digit(rng) % 9);
+    for (int k = 1; k < n; ++k) text += static_cast<char>('0' + digit(rng));
+    text += 'e';
+    text += std::to_string(exponent(rng));
+    double x = 0;
+    std::from_chars(text.data(), text.data() + text.size(), x);
+    ASSERT_TRUE(number_form_holds(x)) << "from " << text;
+  }
+}
+
+// Balance amounts are written as stored: a negative amount keeps its '-'
+// whatever the mark, and the number form is chosen from the nearest double.
+TEST(JsonExportTest, BalanceAmountsAsStored) {
+  Statement s = example_statement();
+  s.opening_balance = balance(DebitCreditMark::Credit, Date{2024, 1, 1}, "EUR",
+                              dec(25000, 2, /*negative=*/true));
+  s.closing_balance.amount = dec(999999999999999900ULL);  // 9999999999999999,00
+  s.closing_available_balance =
+      balance(DebitCreditMark::Debit, Date{2024, 1, 3}, "EUR", dec(25000000000000000ULL, 0));  // 2.5e16
+  s.forward_available_balance =
+      balance(DebitCreditMark::Debit, Date{2024, 1, 4}, "EUR", dec(0, 2, /*negative=*/true));
+  const std::string text = export_json({s});
+  EXPECT_NE(text.find("\"openingBalance\": -250.0,\n"
+                      "    \"closingBalance\": 1e+16,\n"
+                      "    \"closingAvailableBalance\": 2.5e+16,\n"
+                      "    \"forwardAvailableBalance\": -0.0,\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(JsonExportTest, CodesSortedByUnsignedBytes) {
+  Statement s = example_statement();
+  // 0xC3 (a UTF-8 lead byte) sorts after every ASCII byte; a prefix sorts first.
+  s.transactions[0].structured_details =
+      details_of({{"\xC3\xA4", "u"}, {"z", "z"}, {"REMI", "r"}, {"REM", "p"}, {"2", "d"}});
+  const std::string text = export_json({s});
+  EXPECT_NE(text.find("\"structuredDetails\": {\n"
+                      "          \"2\": \"d\",\n"
+                      "          \"REM\": \"p\",\n"
+                      "          \"REMI\": \"r\",\n"
+                      "          \"z\": \"z\",\n"
+                      "          \"\xC3\xA4\": \"u\"\n"
+                      "        }\n"),
             std::string::npos)
       << text;
 }
@@ -876,6 +1014,17 @@ TEST(CamtExportTest, BalanceBlock) {
         </Dt>
       </Bal>
 )");
+}
+
+// A negative stored balance keeps its sign in Amt; the indicator follows the mark alone.
+TEST(CamtExportTest, BalanceAmountKeepsStoredSign) {
+  std::string out;
+  write_camt_balance(out, "OPBD",
+                     balance(DebitCreditMark::Credit, Date{2024, 1, 1}, "EUR",
+                             dec(51239, 4, /*negative=*/true)));
+  EXPECT_NE(out.find("        <Amt Ccy=\"EUR\">-5.12</Amt>\n        <CdtDbtInd>CRDT</CdtDbtInd>\n"),
+            std::string::npos)
+      << out;
 }
 
 struct XmlCase {
