@@ -26,7 +26,7 @@ build build/release -DCMAKE_BUILD_TYPE=Release
 step "core tests (release)"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 step "python tests (release)"
-VARDEL_BUILD_DIR=$root/build/release/src/python "$python" -m pytest -q tests/python
+VARDEL_BUILD_DIR=$root/build/release/python "$python" -m pytest -q tests/python
 
 step "sanitizer build (address, undefined)"
 build build/asan -DCMAKE_BUILD_TYPE=Debug -DVARDEL_SANITIZE=address,undefined
@@ -36,7 +36,7 @@ step "python tests (asan+ubsan)"
 # The interpreter is not built with ASan: preload both runtimes.
 LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so)" \
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-VARDEL_BUILD_DIR=$root/build/asan/src/python VARDEL_SANITIZED=1 \
+VARDEL_BUILD_DIR=$root/build/asan/python VARDEL_SANITIZED=1 \
   "$python" -m pytest -q -p no:cacheprovider tests/python
 
 step "pip install into a fresh venv"

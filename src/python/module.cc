@@ -1,0 +1,156 @@
+// The module object `vardel`: PyInit_vardel, the process-wide module record,
+// the class-building helper and the panic exception.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "python/mt940.hpp"
+#include "python/py_ref.hpp"
+#include "python/transaction.hpp"
+#include "python/type_builder.hpp"
+
+namespace vardel::python {
+
+// ---------------------------------------------------------------------------
+// Class building and the panic exception
+
+PyObject* build_type_once(PyObject** cell, PyType_Spec* spec, const char* class_name) {
+  if (*cell != nullptr) return *cell;
+  PyObject* type = PyType_FromSpec(spec);
+  if (type == nullptr) {
+    // Re-raise as RuntimeError and chain the interpreter's error as the cause
+    // (and context), as `raise RuntimeError(...) from err` would.
+    PyObject* cause_type = nullptr;
+    PyObject* cause = nullptr;
+    PyObject* cause_tb = nullptr;
+    PyErr_Fetch(&cause_type, &cause, &cause_tb);
+    PyErr_NormalizeException(&cause_type, &cause, &cause_tb);
+    if (cause_tb != nullptr && cause != nullptr) PyException_SetTraceback(cause, cause_tb);
+    Py_XDECREF(cause_type);
+    Py_XDECREF(cause_tb);
+    PyErr_Format(PyExc_RuntimeError, "An error occurred while initializing class %s",
+                 class_name);
+    PyObject* err_type = nullptr;
+    PyObject* err = nullptr;
+    PyObject* err_tb = nullptr;
+    PyErr_Fetch(&err_type, &err, &err_tb);
+    PyErr_NormalizeException(&err_type, &err, &err_tb);
+    if (err != nullptr && cause != nullptr) {
+      Py_INCREF(cause);
+      PyException_SetContext(err, cause);  // steals
+      PyException_SetCause(err, cause);    // steals
+    } else {
+      Py_XDECREF(cause);
+    }
+    PyErr_Restore(err_type, err, err_tb);
+    return nullptr;
+  }
+  if (*cell != nullptr) {
+    // Built meanwhile by another initialisation: the first stored wins.
+    Py_DECREF(type);
+    return *cell;
+  }
+  *cell = type;  // the cell's reference, kept until the process ends
+  return type;
+}
+
+PyObject* raise_panic(std::string_view message) {
+  static PyObject* panic_type = nullptr;  // one reference, kept for the process
+  if (panic_type == nullptr) {
+    PyObject* created = PyErr_NewExceptionWithDoc(
+        "vardel.PanicException",
+        "A broken internal invariant of vardel; never caused by bad input.",
+        PyExc_BaseException, nullptr);
+    if (created == nullptr) return nullptr;
+    if (panic_type == nullptr) {
+      panic_type = created;
+    } else {
+      Py_DECREF(created);
+    }
+  }
+  PyObject* text = new_str(message);
+  if (text == nullptr) return nullptr;
+  PyErr_Restore(Py_NewRef(panic_type), text, nullptr);
+  return nullptr;
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The module record
+
+struct ModuleRecord {
+  std::atomic<int64_t> interpreter_id{-1};  // the first initialising interpreter; -1 before
+  PyObject* module = nullptr;               // one reference, set once, kept for ever
+  PyModuleDef def = {
+      .m_base = PyModuleDef_HEAD_INIT,
+      .m_name = "vardel",
+      .m_doc = "",
+      .m_size = 0,
+      .m_methods = nullptr,
+      .m_slots = nullptr,
+      .m_traverse = nullptr,
+      .m_clear = nullptr,
+      .m_free = nullptr,
+  };
+};
+
+ModuleRecord g_record;
+
+// Registers one class: builds it, appends its name to __all__ (creating the
+// list when the module has none) and sets the module attribute. Returns
+// false with the error set.
+bool add_class(PyObject* module, PyObject* (*create)(), const char* name) {
+  PyObject* type = create();  // Borrowed.
+  if (type == nullptr) return false;
+  PyRef all = PyRef::steal(PyObject_GetAttrString(module, "__all__"));
+  if (!all) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+    PyErr_Clear();
+    all = PyRef::steal(PyList_New(0));
+    if (!all) return false;
+    if (PyObject_SetAttrString(module, "__all__", all.get()) < 0) return false;
+  }
+  PyRef name_str = PyRef::steal(PyUnicode_FromString(name));
+  if (!name_str) return false;
+  if (PyList_Append(all.get(), name_str.get()) < 0) return false;
+  return PyObject_SetAttr(module, name_str.get(), type) == 0;
+}
+
+// Fills a new module object; MT940 always before Transaction.
+bool init_module(PyObject* module) {
+  return add_class(module, &create_mt940_type_object, "MT940") &&
+         add_class(module, &create_transaction_type_object, "Transaction");
+}
+
+PyObject* init_vardel() {
+  int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
+  if (id == -1) return nullptr;
+  int64_t expected = -1;
+  if (!g_record.interpreter_id.compare_exchange_strong(expected, id,
+                                                       std::memory_order_seq_cst) &&
+      expected != id) {
+    PyErr_SetString(PyExc_ImportError,
+                    "vardel does not support sub-interpreters: it was already initialised "
+                    "in another interpreter of this process");
+    return nullptr;
+  }
+  if (g_record.module != nullptr) return Py_NewRef(g_record.module);
+
+  PyRef module = PyRef::steal(PyModule_Create2(&g_record.def, 1013));
+  if (!module) return nullptr;
+  if (!init_module(module.get())) return nullptr;  // the new module is released
+  if (g_record.module == nullptr) g_record.module = module.release();
+  return Py_NewRef(g_record.module);
+}
+
+}  // namespace
+}  // namespace vardel::python
+
+PyMODINIT_FUNC PyInit_vardel() {
+  return vardel::python::guard_entry([] { return vardel::python::init_vardel(); });
+}

@@ -1,0 +1,372 @@
+// The Python class MT940: argument binding, the parse with the interpreter
+// lock released, the length, the properties and the three exports.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include "python/mt940.hpp"
+
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "core/decimal.hpp"
+#include "core/decoders/decoder.hpp"
+#include "core/export/camt053.hpp"
+#include "core/export/csv.hpp"
+#include "core/export/json.hpp"
+#include "core/reader.hpp"
+#include "python/py_ref.hpp"
+#include "python/transaction.hpp"
+#include "python/type_builder.hpp"
+
+namespace vardel::python {
+namespace {
+
+constexpr std::string_view kConstructorName = "MT940.__new__()";
+
+// Releases the interpreter lock for its lifetime. Nothing of the Python API
+// may be called while it lives: only core calls on data owned by C++ or
+// kept alive by the caller's argument objects.
+class ReleasedLock {
+ public:
+  ReleasedLock() : state_(PyEval_SaveThread()) {}
+  // The lock is taken back when the scope ends, also on std::bad_alloc.
+  ~ReleasedLock() { PyEval_RestoreThread(state_); }
+  ReleasedLock(const ReleasedLock&) = delete;  // one release, one restore
+  ReleasedLock& operator=(const ReleasedLock&) = delete;
+
+ private:
+  PyThreadState* state_;  // the thread state handed back on restore
+};
+
+MT940Object* MT940_cast(PyObject* self) { return reinterpret_cast<MT940Object*>(self); }
+
+const Statement& first_statement(PyObject* self) {
+  return MT940_cast(self)->statements.front();
+}
+
+// Raises `type` with the message text as its one argument. Returns null.
+PyObject* raise_with_text(PyObject* type, std::string_view text) {
+  PyObject* value = new_str(text);
+  if (value == nullptr) return nullptr;
+  PyErr_Restore(Py_NewRef(type), value, nullptr);
+  return nullptr;
+}
+
+// The characters of `s` as UTF-8, every lone surrogate (which UTF-8 cannot
+// carry) written as U+FFFD. Used only for error messages.
+std::string display_text(PyObject* s) {
+  std::string out;
+  const Py_ssize_t n = PyUnicode_GetLength(s);
+  const int kind = PyUnicode_KIND(s);
+  const void* data = PyUnicode_DATA(s);
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    Py_UCS4 c = PyUnicode_READ(kind, data, i);
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// The argument-conversion TypeError, "argument 'NAME': 'QUALNAME' object
+// cannot be converted to 'PyString'": a new exception that chains nothing
+// (cause None, context suppressed). Returns null.
+PyObject* raise_not_a_str(std::string_view param, PyObject* arg) {
+  PyRef qualname = PyRef::steal(PyType_GetQualName(Py_TYPE(arg)));
+  if (!qualname) return nullptr;
+  if (!PyUnicode_Check(qualname.get())) {
+    PyErr_SetString(PyExc_TypeError, "type qualname is not a str");
+    return nullptr;
+  }
+  std::string text = "argument '";
+  text += param;
+  text += "': '";
+  text += display_text(qualname.get());
+  text += "' object cannot be converted to 'PyString'";
+  PyRef message = PyRef::steal(new_str(text));
+  if (!message) return nullptr;
+  PyRef exc = PyRef::steal(PyObject_CallOneArg(PyExc_TypeError, message.get()));
+  if (!exc) return nullptr;
+  PyException_SetCause(exc.get(), nullptr);  // __cause__ None, __suppress_context__ True
+  PyErr_Restore(Py_NewRef(PyExc_TypeError), exc.release(), nullptr);
+  return nullptr;
+}
+
+// The UTF-8 form of a str argument, kept inside the str object (valid while
+// the object lives). nullopt with the error set when `arg` is not a str
+// (conversion TypeError) or has no UTF-8 form (UnicodeEncodeError, unchanged).
+std::optional<std::string_view> str_argument(std::string_view param, PyObject* arg) {
+  if (!PyType_IsSubtype(Py_TYPE(arg), &PyUnicode_Type)) {
+    raise_not_a_str(param, arg);
+    return std::nullopt;
+  }
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(arg, &size);
+  if (utf8 == nullptr) return std::nullopt;
+  return std::string_view(utf8, static_cast<size_t>(size));
+}
+
+// Turns a failed parse into the Python error. Returns null.
+PyObject* raise_parse_failure(const ParseFailure& failure) {
+  if (const auto* error = std::get_if<ParseError>(&failure)) {
+    std::string text;
+    error->message(text);
+    return raise_with_text(PyExc_ValueError, text);
+  }
+  return raise_panic(std::get<InternalError>(failure).message);
+}
+
+// ---------------------------------------------------------------------------
+// Constructor and deallocation
+
+PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  PyObject* text = nullptr;      // Borrowed (from args or kwargs).
+  PyObject* resolver = nullptr;  // Borrowed.
+
+  const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+  if (nargs > 2) {
+    std::string msg(kConstructorName);
+    msg += " takes from 1 to 2 positional arguments but ";
+    msg += std::to_string(nargs);
+    msg += " were given";
+    return raise_with_text(PyExc_TypeError, msg);
+  }
+  if (nargs >= 1) text = PyTuple_GET_ITEM(args, 0);
+  if (nargs >= 2) resolver = PyTuple_GET_ITEM(args, 1);
+
+  if (kwargs != nullptr) {
+    Py_ssize_t pos = 0;
+    PyObject* key = nullptr;    // Borrowed.
+    PyObject* value = nullptr;  // Borrowed.
+    while (PyDict_Next(kwargs, &pos, &key, &value)) {
+      std::string_view name;
+      bool has_name = false;
+      if (PyUnicode_Check(key)) {
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
+        if (utf8 != nullptr) {
+          name = std::string_view(utf8, static_cast<size_t>(size));
+          has_name = true;
+        } else {
+          PyErr_Clear();  // lone surrogates: no parameter has such a name
+        }
+      }
+      PyObject** slot = nullptr;
+      std::string_view param;
+      if (has_name && name == "text") {
+        slot = &text;
+        param = "text";
+      } else if (has_name && name == "resolver") {
+        slot = &resolver;
+        param = "resolver";
+      }
+      if (slot == nullptr) {
+        std::string msg(kConstructorName);
+        msg += " got an unexpected keyword argument '";
+        if (PyUnicode_Check(key)) {
+          msg += display_text(key);
+        } else {
+          PyRef shown = PyRef::steal(PyObject_Str(key));
+          if (!shown) return nullptr;
+          msg += display_text(shown.get());
+        }
+        msg += "'";
+        return raise_with_text(PyExc_TypeError, msg);
+      }
+      if (*slot != nullptr) {
+        std::string msg(kConstructorName);
+        msg += " got multiple values for argument '";
+        msg += param;
+        msg += "'";
+        return raise_with_text(PyExc_TypeError, msg);
+      }
+      *slot = value;
+    }
+  }
+
+  if (text == nullptr) {
+    std::string msg(kConstructorName);
+    msg += " missing 1 required positional argument: 'text'";
+    return raise_with_text(PyExc_TypeError, msg);
+  }
+  std::optional<std::string_view> text_utf8 = str_argument("text", text);
+  if (!text_utf8) return nullptr;
+  std::string_view resolver_name = "auto";
+  if (resolver != nullptr && resolver != Py_None) {
+    std::optional<std::string_view> r = str_argument("resolver", resolver);
+    if (!r) return nullptr;
+    resolver_name = *r;
+  }
+
+  std::string resolver_used(resolver_name);
+  std::optional<ParseOutcome> outcome;
+  {
+    DecoderChain chain = DecoderChain::for_resolver(resolver_used);
+    ReleasedLock released;
+    // The bytes live inside `text`, which the caller's argument tuple or
+    // dict keeps alive for the whole call.
+    outcome.emplace(parse_statements(*text_utf8, chain));
+  }  // the lock is back before the chain is released or the result is read
+
+  if (!*outcome) return raise_parse_failure(outcome->error());
+  if ((*outcome)->empty()) {
+    // A parse never finishes with no statement; keep the first-statement
+    // accessors safe should it ever do so.
+    return raise_parse_failure(ParseError::no_data());
+  }
+
+  PyObject* self = type->tp_alloc(type, 0);
+  if (self == nullptr) return nullptr;
+  MT940Object* obj = MT940_cast(self);
+  // Moves cannot fail, so the object is complete once both are placed.
+  new (&obj->statements) std::vector<Statement>(std::move(**outcome));
+  new (&obj->resolver_used) std::string(std::move(resolver_used));
+  return self;
+}
+
+PyObject* MT940_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return guard_entry([&] { return MT940_new_impl(type, args, kwargs); });
+}
+
+void MT940_dealloc(PyObject* self) {
+  PyTypeObject* tp = Py_TYPE(self);
+  MT940Object* obj = MT940_cast(self);
+  obj->statements.~vector();
+  obj->resolver_used.~basic_string();
+  tp->tp_free(self);
+  Py_DECREF(tp);
+}
+
+// ---------------------------------------------------------------------------
+// Length and properties
+
+Py_ssize_t MT940_length(PyObject* self) {
+  return static_cast<Py_ssize_t>(first_statement(self).transactions.size());
+}
+
+PyObject* MT940_get_account(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(first_statement(self).account_identification);
+}
+
+PyObject* MT940_get_currency(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(first_statement(self).opening_balance.currency);
+}
+
+PyObject* MT940_get_opening_balance(PyObject* self, void* Py_UNUSED(closure)) {
+  // The amount as written: a D mark does not make it negative.
+  return new_float(first_statement(self).opening_balance.amount);
+}
+
+PyObject* MT940_get_closing_balance(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_float(first_statement(self).closing_balance.amount);
+}
+
+PyObject* MT940_get_resolver_used(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(MT940_cast(self)->resolver_used);
+}
+
+PyObject* MT940_get_transactions(PyObject* self, void* Py_UNUSED(closure)) {
+  return guard_entry([self]() -> PyObject* {
+    const std::vector<TransactionRecord>& records = first_statement(self).transactions;
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(records.size())));
+    if (!list) return nullptr;
+    for (size_t i = 0; i < records.size(); ++i) {
+      PyObject* item = Transaction_new_object(Transaction::from_record(records[i]));
+      if (item == nullptr) return nullptr;  // the list releases what it holds
+      PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);  // Steals item.
+    }
+    return list.release();
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Exports: the writers run with the interpreter lock held.
+
+template <std::string (*Writer)(const std::vector<Statement>&)>
+PyObject* MT940_export(PyObject* self, PyObject* Py_UNUSED(ignored)) {
+  return guard_entry([self] { return new_str(Writer(MT940_cast(self)->statements)); });
+}
+
+// ---------------------------------------------------------------------------
+// Class object
+
+PyGetSetDef MT940_getset[] = {
+    {"account", MT940_get_account, nullptr, "", nullptr},
+    {"currency", MT940_get_currency, nullptr, "", nullptr},
+    {"opening_balance", MT940_get_opening_balance, nullptr, "", nullptr},
+    {"closing_balance", MT940_get_closing_balance, nullptr, "", nullptr},
+    {"resolver_used", MT940_get_resolver_used, nullptr, "", nullptr},
+    {"transactions", MT940_get_transactions, nullptr, "", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef MT940_methods[] = {
+    {"to_json", MT940_export<&export_json>, METH_NOARGS, "to_json($self)\n--\n\n"},
+    {"to_csv", MT940_export<&export_csv>, METH_NOARGS, "to_csv($self)\n--\n\n"},
+    {"to_camt053", MT940_export<&export_camt053>, METH_NOARGS, "to_camt053($self)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+constexpr const char* kMT940Name = "MT940";
+constexpr const char* kMT940Signature = "(text, resolver=None)";
+constexpr const char* kMT940Description =
+    "A parsed MT940 bank statement.\n"
+    "\n"
+    "Constructed from raw MT940 text. Stores all parsed data in native\n"
+    "memory. Supports inspection and export to JSON, CSV, and\n"
+    "camt.053 XML without re-parsing.";
+
+PyObject* g_mt940_type = nullptr;  // one reference, kept for the process
+
+}  // namespace
+
+// The docstring slot text: name, signature, marker, description. Built at
+// the first call and kept for the process.
+const char* mt940_class_doc() {
+  static const std::string doc =
+      std::string(kMT940Name) + kMT940Signature + "\n--\n\n" + kMT940Description;
+  return doc.c_str();
+}
+
+PyObject* create_mt940_type_object() {
+  if (g_mt940_type != nullptr) return g_mt940_type;
+  PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>(mt940_class_doc())},
+      {Py_tp_getset, MT940_getset},
+      {Py_tp_methods, MT940_methods},
+      {Py_tp_new, reinterpret_cast<void*>(MT940_new)},
+      {Py_tp_base, &PyBaseObject_Type},
+      {Py_tp_dealloc, reinterpret_cast<void*>(MT940_dealloc)},
+      {Py_mp_length, reinterpret_cast<void*>(MT940_length)},
+      {0, nullptr},
+  };
+  PyType_Spec spec = {
+      .name = "builtins.MT940",  // a literal: the class keeps pointing at it
+      .basicsize = static_cast<int>(sizeof(MT940Object)),
+      .itemsize = 0,
+      .flags = Py_TPFLAGS_DEFAULT,
+      .slots = slots,
+  };
+  return build_type_once(&g_mt940_type, &spec, kMT940Name);
+}
+
+}  // namespace vardel::python

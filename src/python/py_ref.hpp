@@ -1,0 +1,88 @@
+// PyRef: an owned reference to a Python object, released when it goes out of
+// scope, and the helpers that turn core texts into Python objects.
+//
+//   PyRef s = PyRef::steal(PyUnicode_FromStringAndSize(p, n));
+//   if (!s) return nullptr;          // the interpreter's error is set
+//   return s.release();              // hand the new reference to the caller
+//
+// The holder never touches the object while the interpreter lock is
+// released: keep every PyRef in scopes that hold the lock.
+#ifndef VARDEL_PYTHON_PY_REF_H_
+#define VARDEL_PYTHON_PY_REF_H_
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "core/decimal.hpp"
+
+namespace vardel::python {
+
+class PyRef {
+ public:
+  PyRef() = default;
+  // Takes over a new reference (may be null).
+  [[nodiscard]] static PyRef steal(PyObject* p) { return PyRef(p); }
+  // Adds a reference to a borrowed object (may be null).
+  [[nodiscard]] static PyRef borrow(PyObject* p) {
+    Py_XINCREF(p);
+    return PyRef(p);
+  }
+
+  PyRef(PyRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  PyRef& operator=(PyRef&& other) noexcept {
+    if (this != &other) {
+      Py_XDECREF(p_);
+      p_ = std::exchange(other.p_, nullptr);
+    }
+    return *this;
+  }
+  // Copying would hide a reference-count change; use borrow(get()) instead.
+  PyRef(const PyRef&) = delete;
+  PyRef& operator=(const PyRef&) = delete;
+  ~PyRef() { Py_XDECREF(p_); }
+
+  [[nodiscard]] PyObject* get() const { return p_; }  // Borrowed.
+  // Gives up ownership: the caller now holds the reference.
+  [[nodiscard]] PyObject* release() { return std::exchange(p_, nullptr); }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  explicit PyRef(PyObject* p) : p_(p) {}
+  PyObject* p_ = nullptr;  // owned; null when empty
+};
+
+// A new str from UTF-8 that the core guarantees to be valid; null with the
+// interpreter's error set when it cannot be made.
+[[nodiscard]] inline PyObject* new_str(std::string_view utf8) {
+  return PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
+}
+
+// Sets MemoryError and returns null: the answer of every entry point to
+// std::bad_alloc from the core or the standard library.
+inline PyObject* raise_no_memory() { return PyErr_NoMemory(); }
+
+// Runs `f` (which returns a new reference or null with an error set) and
+// turns std::bad_alloc into MemoryError. Locals of `f` are destroyed before
+// the handler runs, so their references are released on the way.
+template <class F>
+[[nodiscard]] PyObject* guard_entry(F&& f) noexcept {
+  try {
+    return std::forward<F>(f)();
+  } catch (const std::bad_alloc&) {
+    return raise_no_memory();
+  }
+}
+
+// A new float with the value of `d` (its full decimal text read as the
+// nearest double); null with the error set when it cannot be made.
+[[nodiscard]] inline PyObject* new_float(const Decimal& d) {
+  return guard_entry([&d] { return PyFloat_FromDouble(decimal_to_float(d)); });
+}
+
+}  // namespace vardel::python
+
+#endif  // VARDEL_PYTHON_PY_REF_H_

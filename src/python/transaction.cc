@@ -1,0 +1,248 @@
+// The Python class Transaction: the copy of one statement line, its fifteen
+// read-only properties and signed_amount().
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include "python/transaction.hpp"
+
+#include <new>
+#include <type_traits>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "core/decoders/lookups.hpp"
+#include "python/py_ref.hpp"
+#include "python/type_builder.hpp"
+
+namespace vardel::python {
+
+Transaction Transaction::from_record(const TransactionRecord& record) {
+  Transaction t;
+  t.value_date = record.value_date;
+  t.entry_date = record.entry_date;
+  t.debit_credit = std::string(code(record.debit_credit));
+  t.amount = record.amount;
+  t.is_reversal = vardel::is_reversal(record.debit_credit);
+  t.transaction_type = record.transaction_type;
+  t.customer_reference = record.customer_reference;
+  t.bank_reference = record.bank_reference;
+  t.details = record.details;
+  t.structured_details = record.structured_details;
+  return t;
+}
+
+namespace {
+
+// The mark tests read the stored code text: "D" and "RC" are debits, "C"
+// and "RD" credits.
+bool is_debit_code(std::string_view code) { return code == "D" || code == "RC"; }
+bool is_credit_code(std::string_view code) { return code == "C" || code == "RD"; }
+
+}  // namespace
+
+double signed_amount_value(const Transaction& t) {
+  return decimal_to_float(is_debit_code(t.debit_credit) ? t.amount.negate() : t.amount);
+}
+
+namespace {
+
+const Transaction& Transaction_data(PyObject* self) {
+  return reinterpret_cast<TransactionObject*>(self)->data;
+}
+
+PyObject* new_bool(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
+
+// The one conversion behind the property amount and signed_amount().
+PyObject* new_signed_amount(const Transaction& t) {
+  return guard_entry([&t] { return PyFloat_FromDouble(signed_amount_value(t)); });
+}
+
+PyObject* new_date_str(const Date& date) {
+  return guard_entry([&date] { return new_str(date.to_iso_string()); });
+}
+
+// ---------------------------------------------------------------------------
+// Constructor slot and deallocation
+
+// Transaction objects come only from MT940.transactions.
+PyObject* Transaction_no_new(PyTypeObject* type, PyObject* Py_UNUSED(args),
+                             PyObject* Py_UNUSED(kwargs)) {
+  PyRef name = PyRef::steal(PyType_GetName(type));
+  if (!name) return nullptr;
+  PyErr_Format(PyExc_TypeError, "No constructor defined for %U", name.get());
+  return nullptr;
+}
+
+void Transaction_dealloc(PyObject* self) {
+  PyTypeObject* tp = Py_TYPE(self);
+  reinterpret_cast<TransactionObject*>(self)->data.~Transaction();
+  tp->tp_free(self);
+  Py_DECREF(tp);
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+PyObject* Transaction_get_value_date(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_date_str(Transaction_data(self).value_date);
+}
+
+PyObject* Transaction_get_entry_date(PyObject* self, void* Py_UNUSED(closure)) {
+  const Transaction& t = Transaction_data(self);
+  if (!t.entry_date) Py_RETURN_NONE;
+  return new_date_str(*t.entry_date);
+}
+
+PyObject* Transaction_get_debit_credit(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(Transaction_data(self).debit_credit);
+}
+
+PyObject* Transaction_get_amount(PyObject* self, void* Py_UNUSED(closure)) {
+  // The signed amount, the same value as signed_amount().
+  return new_signed_amount(Transaction_data(self));
+}
+
+PyObject* Transaction_get_is_credit(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_bool(is_credit_code(Transaction_data(self).debit_credit));
+}
+
+PyObject* Transaction_get_is_debit(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_bool(is_debit_code(Transaction_data(self).debit_credit));
+}
+
+PyObject* Transaction_get_is_reversal(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_bool(Transaction_data(self).is_reversal);
+}
+
+PyObject* Transaction_get_transaction_type(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(Transaction_data(self).transaction_type);
+}
+
+PyObject* Transaction_get_customer_reference(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(Transaction_data(self).customer_reference);
+}
+
+PyObject* Transaction_get_bank_reference(PyObject* self, void* Py_UNUSED(closure)) {
+  const Transaction& t = Transaction_data(self);
+  if (!t.bank_reference) Py_RETURN_NONE;
+  return new_str(*t.bank_reference);
+}
+
+PyObject* Transaction_get_details(PyObject* self, void* Py_UNUSED(closure)) {
+  return new_str(Transaction_data(self).details);
+}
+
+PyObject* Transaction_get_structured_details(PyObject* self, void* Py_UNUSED(closure)) {
+  const Transaction& t = Transaction_data(self);
+  if (!t.structured_details) Py_RETURN_NONE;
+  PyRef dict = PyRef::steal(PyDict_New());
+  if (!dict) return nullptr;
+  for (const StructuredDetails::Entry& entry : *t.structured_details) {
+    PyRef key = PyRef::steal(new_str(entry.code));
+    if (!key) return nullptr;
+    PyRef value = PyRef::steal(new_str(entry.value));
+    if (!value) return nullptr;
+    if (PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
+  }
+  return dict.release();
+}
+
+// One narrative look-up; `fallback` is the answer when no map is stored.
+template <std::string (*Lookup)(const StructuredDetails&)>
+PyObject* lookup_str(const Transaction& t, std::string_view fallback) {
+  if (!t.structured_details) return new_str(fallback);
+  return guard_entry([&t] { return new_str(Lookup(*t.structured_details)); });
+}
+
+PyObject* Transaction_get_counterparty(PyObject* self, void* Py_UNUSED(closure)) {
+  return lookup_str<&counterparty_from_details>(Transaction_data(self), "");
+}
+
+PyObject* Transaction_get_counter_iban(PyObject* self, void* Py_UNUSED(closure)) {
+  return lookup_str<&counter_iban_from_details>(Transaction_data(self), "");
+}
+
+PyObject* Transaction_get_purpose(PyObject* self, void* Py_UNUSED(closure)) {
+  const Transaction& t = Transaction_data(self);
+  return lookup_str<&purpose_from_details>(t, t.details);
+}
+
+// ---------------------------------------------------------------------------
+// Methods
+
+PyObject* Transaction_signed_amount(PyObject* self, PyObject* Py_UNUSED(ignored)) {
+  return new_signed_amount(Transaction_data(self));
+}
+
+// ---------------------------------------------------------------------------
+// Class object
+
+PyGetSetDef Transaction_getset[] = {
+    {"value_date", Transaction_get_value_date, nullptr, "", nullptr},
+    {"entry_date", Transaction_get_entry_date, nullptr, "", nullptr},
+    {"debit_credit", Transaction_get_debit_credit, nullptr, "", nullptr},
+    {"amount", Transaction_get_amount, nullptr, "", nullptr},
+    {"is_credit", Transaction_get_is_credit, nullptr, "", nullptr},
+    {"is_debit", Transaction_get_is_debit, nullptr, "", nullptr},
+    {"is_reversal", Transaction_get_is_reversal, nullptr, "", nullptr},
+    {"transaction_type", Transaction_get_transaction_type, nullptr, "", nullptr},
+    {"customer_reference", Transaction_get_customer_reference, nullptr, "", nullptr},
+    {"bank_reference", Transaction_get_bank_reference, nullptr, "", nullptr},
+    {"details", Transaction_get_details, nullptr, "", nullptr},
+    {"structured_details", Transaction_get_structured_details, nullptr, "", nullptr},
+    {"counterparty", Transaction_get_counterparty, nullptr, "", nullptr},
+    {"counter_iban", Transaction_get_counter_iban, nullptr, "", nullptr},
+    {"purpose", Transaction_get_purpose, nullptr, "", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef Transaction_methods[] = {
+    {"signed_amount", Transaction_signed_amount, METH_NOARGS, "signed_amount($self)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+constexpr const char* kTransactionName = "Transaction";
+constexpr const char* kTransactionDescription = "A parsed MT940 transaction exposed to Python.";
+
+PyObject* g_transaction_type = nullptr;  // one reference, kept for the process
+
+}  // namespace
+
+// The docstring slot text: the description alone (no text signature).
+const char* transaction_class_doc() { return kTransactionDescription; }
+
+PyObject* create_transaction_type_object() {
+  if (g_transaction_type != nullptr) return g_transaction_type;
+  PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>(transaction_class_doc())},
+      {Py_tp_getset, Transaction_getset},
+      {Py_tp_methods, Transaction_methods},
+      {Py_tp_new, reinterpret_cast<void*>(Transaction_no_new)},
+      {Py_tp_base, &PyBaseObject_Type},
+      {Py_tp_dealloc, reinterpret_cast<void*>(Transaction_dealloc)},
+      {0, nullptr},
+  };
+  PyType_Spec spec = {
+      .name = "builtins.Transaction",  // a literal: the class keeps pointing at it
+      .basicsize = static_cast<int>(sizeof(TransactionObject)),
+      .itemsize = 0,
+      .flags = Py_TPFLAGS_DEFAULT,
+      .slots = slots,
+  };
+  return build_type_once(&g_transaction_type, &spec, kTransactionName);
+}
+
+static_assert(std::is_nothrow_move_constructible_v<Transaction>,
+              "placing the data into a new object must not fail");
+
+PyObject* Transaction_new_object(Transaction&& data) {
+  auto* type = reinterpret_cast<PyTypeObject*>(g_transaction_type);
+  PyObject* self = type->tp_alloc(type, 0);
+  if (self == nullptr) return nullptr;
+  // A move cannot fail, so the object is complete once the data is placed.
+  new (&reinterpret_cast<TransactionObject*>(self)->data) Transaction(std::move(data));
+  return self;
+}
+
+}  // namespace vardel::python

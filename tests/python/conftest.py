@@ -1,0 +1,92 @@
+"""Shared fixtures for the vardel Python tests.
+
+The module under test is the one in $VARDEL_BUILD_DIR (the directory that
+holds the built extension, or a CMake build directory whose python/
+subdirectory does) when that variable is set, else an installed vardel.
+"""
+
+import os
+import pathlib
+import sys
+
+import pytest
+
+_build_dir = os.environ.get("VARDEL_BUILD_DIR")
+if _build_dir:
+    for candidate in (pathlib.Path(_build_dir) / "python", pathlib.Path(_build_dir)):
+        if candidate.is_dir():
+            sys.path.insert(0, str(candidate.resolve()))
+
+import vardel  # noqa: E402  (after the path set-up above)
+
+REPO_ROOT = pathlib.Path(__file__).resolve().parents[2]
+
+
+def statement(*body, ref="STMT1", account="DE89370400440532013000", number="00001/001",
+              opening="C240101EUR100,00", closing="C240131EUR100,00", opening_tag=":60F:",
+              closing_tag=":62F:", trailer=()):
+    """One MT940 statement made of the given :61:/:86: lines (LF line ends)."""
+    lines = [f":20:{ref}", f":25:{account}", f":28C:{number}", f"{opening_tag}{opening}"]
+    lines += list(body)
+    lines.append(f"{closing_tag}{closing}")
+    lines += list(trailer)
+    return "\n".join(lines) + "\n"
+
+
+# A statement with one transaction of each narrative convention and mark.
+MIXED = statement(
+    ":61:2401020102D100,00NTRFINV-1//BANK-1",
+    ":86:/EREF/E2E-1/NAME/Muster Bau GmbH/IBAN/DE02120300000000202051/REMI/Invoice 7",
+    ":61:240103C250,50NTRFNONREF//",
+    ":86:166?00GUTSCHRIFT?20SVWZ+Miete?21Januar?31DE00123?32Max Muster?33GmbH",
+    ":61:240104RC0,00NCHGREF-3",
+    ":86:NTRF<20Rent<21 May<32John Doe<30GENODEF1",
+    ":61:240105RD3,00NMSCREF-4//B4",
+    ":86:Card payment, Baeckerei Schmidt",
+    ":61:240106D0,00NTRFREF-5",
+    opening="D240101EUR100,00",
+    closing="C240131EUR1,239",
+)
+
+# Two statements; the second has other values everywhere.
+TWO_STATEMENTS = statement(
+    ":61:240102C10,00NTRFA",
+    ":86:/EREF/E-1",
+    ":61:240103D5,00NTRFB",
+    ref="FIRST",
+) + statement(
+    ":61:240202C7,00NTRFC",
+    ":61:240203C8,00NTRFD",
+    ":61:240204C9,00NTRFE",
+    ref="SECOND", account="NL91ABNA0417164300", number="00002/001",
+    opening="C240201USD42,00", closing="C240229USD66,00",
+)
+
+# A first statement without any :61: line, then one with a transaction.
+EMPTY_FIRST = statement(ref="EMPTY") + statement(
+    ":61:240202C7,00NTRFC", ref="LATER", number="00002")
+
+
+@pytest.fixture
+def mixed():
+    return vardel.MT940(MIXED)
+
+
+@pytest.fixture
+def mixed_transactions():
+    return vardel.MT940(MIXED).transactions
+
+
+@pytest.fixture
+def two_statements():
+    return vardel.MT940(TWO_STATEMENTS)
+
+
+@pytest.fixture
+def empty_first():
+    return vardel.MT940(EMPTY_FIRST)
+
+
+@pytest.fixture
+def sample_text():
+    return (REPO_ROOT / "examples" / "sample.sta").read_text(encoding="utf-8")

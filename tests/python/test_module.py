@@ -1,0 +1,202 @@
+"""The module object and the two class objects as Python code sees them."""
+
+import importlib
+import inspect
+import os
+import sys
+import textwrap
+
+import pytest
+
+import vardel
+
+MT940_DESCRIPTION = (
+    "A parsed MT940 bank statement.\n"
+    "\n"
+    "Constructed from raw MT940 text. Stores all parsed data in native\n"
+    "memory. Supports inspection and export to JSON, CSV, and\n"
+    "camt.053 XML without re-parsing."
+)
+
+MT940_ATTRIBUTES = ["account", "currency", "opening_balance", "closing_balance",
+                    "resolver_used", "transactions"]
+MT940_METHODS = ["to_json", "to_csv", "to_camt053"]
+TRANSACTION_PROPERTIES = [
+    "value_date", "entry_date", "debit_credit", "amount", "is_credit", "is_debit",
+    "is_reversal", "transaction_type", "customer_reference", "bank_reference", "details",
+    "structured_details", "counterparty", "counter_iban", "purpose",
+]
+
+
+def test_module_contents():
+    assert vardel.__name__ == "vardel"
+    assert vardel.__doc__ == ""
+    assert vardel.__all__ == ["MT940", "Transaction"]
+    assert type(vardel.__all__) is list
+    public = sorted(n for n in vars(vardel) if not n.startswith("__"))
+    assert public == ["MT940", "Transaction"]
+
+
+def test_reimport_gives_same_module_and_classes():
+    mt940, transaction = vardel.MT940, vardel.Transaction
+    saved = sys.modules.pop("vardel")
+    try:
+        again = importlib.import_module("vardel")
+        assert again is saved
+        assert again.MT940 is mt940 and again.Transaction is transaction
+        assert again.__all__ == ["MT940", "Transaction"]
+    finally:
+        sys.modules["vardel"] = saved
+
+
+@pytest.mark.parametrize("cls, name", [
+    pytest.param(vardel.MT940, "MT940", id="MT940"),
+    pytest.param(vardel.Transaction, "Transaction", id="Transaction"),
+])
+def test_class_names(cls, name):
+    assert cls.__name__ == name
+    assert cls.__qualname__ == name
+    assert cls.__module__ == "builtins"
+    assert cls.__bases__ == (object,)
+    assert repr(cls) == f"<class 'builtins.{name}'>"
+    assert "__dict__" not in dir(cls)
+    assert "__weakref__" not in dir(cls)
+
+
+def test_mt940_docs_and_signature():
+    assert vardel.MT940.__doc__ == MT940_DESCRIPTION
+    assert vardel.MT940.__text_signature__ == "(text, resolver=None)"
+    params = inspect.signature(vardel.MT940).parameters
+    assert list(params) == ["text", "resolver"]
+    assert params["text"].default is inspect.Parameter.empty
+    assert params["resolver"].default is None
+
+
+def test_transaction_docs():
+    assert vardel.Transaction.__doc__ == "A parsed MT940 transaction exposed to Python."
+    assert vardel.Transaction.__text_signature__ is None
+
+
+def test_mt940_attribute_table():
+    names = [n for n in vars(vardel.MT940) if n in MT940_ATTRIBUTES + MT940_METHODS]
+    assert sorted(names) == sorted(MT940_ATTRIBUTES + MT940_METHODS)
+    assert [n for n in names if n in MT940_METHODS] == MT940_METHODS
+    for name in MT940_ATTRIBUTES:
+        prop = vars(vardel.MT940)[name]
+        assert type(prop).__name__ == "getset_descriptor", name
+        assert prop.__doc__ == "", name
+    for name in MT940_METHODS:
+        method = vars(vardel.MT940)[name]
+        assert type(method).__name__ == "method_descriptor", name
+        assert method.__doc__ is None, name
+        assert method.__text_signature__ == "($self)", name
+
+
+def test_transaction_attribute_table():
+    attrs = vars(vardel.Transaction)
+    for name in TRANSACTION_PROPERTIES:
+        assert type(attrs[name]).__name__ == "getset_descriptor", name
+        assert attrs[name].__doc__ == "", name
+    method = attrs["signed_amount"]
+    assert type(method).__name__ == "method_descriptor"
+    assert method.__doc__ is None
+    assert method.__text_signature__ == "($self)"
+    assert "__len__" not in attrs
+
+
+def test_mt940_has_length_and_transaction_has_not(mixed):
+    assert "__len__" in vars(vardel.MT940)
+    with pytest.raises(TypeError):
+        len(mixed.transactions[0])
+
+
+@pytest.mark.parametrize("args, kwargs", [
+    pytest.param((), {}, id="no-arguments"),
+    pytest.param(("x",), {}, id="positional"),
+    pytest.param((), {"text": "x"}, id="keyword"),
+    pytest.param((1, 2, 3), {"a": None}, id="many"),
+])
+def test_transaction_has_no_constructor(args, kwargs):
+    for _ in range(2):
+        with pytest.raises(TypeError) as info:
+            vardel.Transaction(*args, **kwargs)
+        assert str(info.value) == "No constructor defined for Transaction"
+        assert info.type is TypeError
+
+
+@pytest.mark.parametrize("cls", [
+    pytest.param(vardel.MT940, id="MT940"),
+    pytest.param(vardel.Transaction, id="Transaction"),
+])
+def test_classes_cannot_be_subclassed(cls):
+    with pytest.raises(TypeError, match="is not an acceptable base type"):
+        type("Sub", (cls,), {})
+
+
+def test_instances_refuse_attribute_changes(mixed):
+    tx = mixed.transactions[0]
+    for obj, prop in ((mixed, "account"), (tx, "amount"), (tx, "details")):
+        before = getattr(obj, prop)
+        with pytest.raises(AttributeError):
+            setattr(obj, prop, "x")
+        with pytest.raises(AttributeError):
+            delattr(obj, prop)
+        assert getattr(obj, prop) == before
+        with pytest.raises(AttributeError):
+            obj.brand_new_attribute = 1
+        assert not hasattr(obj, "__dict__")
+
+
+def test_instances_cannot_be_weakly_referenced(mixed):
+    import weakref
+    for obj in (mixed, mixed.transactions[0]):
+        with pytest.raises(TypeError):
+            weakref.ref(obj)
+
+
+def test_default_representation_and_identity(mixed):
+    assert repr(mixed).startswith("<builtins.MT940 object at 0x")
+    tx = mixed.transactions[0]
+    assert repr(tx).startswith("<builtins.Transaction object at 0x")
+    other = mixed.transactions[0]
+    assert tx != other and tx == tx
+    assert hash(tx) != hash(other) or tx is other
+
+
+def _subinterpreter_module():
+    try:
+        import _xxsubinterpreters
+    except ImportError:
+        return None
+    return _xxsubinterpreters
+
+
+@pytest.mark.skipif(_subinterpreter_module() is None,
+                    reason="no _xxsubinterpreters in this interpreter")
+def test_second_interpreter_is_refused():
+    interpreters = _subinterpreter_module()
+    module_dir = os.path.dirname(vardel.__file__)
+    script = textwrap.dedent(f"""
+        import sys
+        sys.path.insert(0, {module_dir!r})
+        try:
+            import vardel
+        except ImportError as err:
+            assert "sub-interpreter" in str(err), str(err)
+        else:
+            raise AssertionError("vardel imported in a second interpreter")
+        try:
+            import vardel
+        except ImportError:
+            pass
+        else:
+            raise AssertionError("second attempt imported vardel")
+    """)
+    interp = interpreters.create()
+    try:
+        interpreters.run_string(interp, script)
+    finally:
+        interpreters.destroy(interp)
+    # The first interpreter keeps its working module.
+    assert vardel.MT940("\n".join([":20:X", ":25:A", ":28C:1", ":60F:C240101EUR1,00",
+                                   ":62F:C240101EUR1,00"])).account == "A"

@@ -1,0 +1,199 @@
+"""MT940 length, properties and the three exports."""
+
+import csv
+import io
+import json
+import xml.etree.ElementTree as ET
+
+import pytest
+
+import vardel
+from conftest import statement
+
+CAMT_NS = "{urn:iso:std:iso:20022:tech:xsd:camt.053.001.06}"
+CSV_HEADER = ["Statement", "Account", "Currency", "Date", "EntryDate", "Type", "Reference",
+              "BankRef", "Counterparty", "CounterIBAN", "Purpose", "Amount", "IsReversal"]
+
+
+def read_csv(text):
+    assert text.startswith("\ufeff")
+    return list(csv.reader(io.StringIO(text[1:], newline="")))
+
+
+def test_first_statement_properties(mixed):
+    assert len(mixed) == 5
+    assert bool(mixed) is True
+    assert mixed.account == "DE89370400440532013000"
+    assert mixed.currency == "EUR"
+    assert mixed.resolver_used == "auto"
+
+
+def test_two_statements_describe_first_only(two_statements):
+    m = two_statements
+    assert len(m) == 2
+    assert m.account == "DE89370400440532013000"
+    assert m.currency == "EUR"
+    assert m.opening_balance == 100.0
+    assert m.closing_balance == 100.0
+    assert [t.customer_reference for t in m.transactions] == ["A", "B"]
+
+
+def test_two_statements_exports_carry_both(two_statements):
+    m = two_statements
+    data = json.loads(m.to_json())
+    assert [s["transactionReference"] for s in data] == ["FIRST", "SECOND"]
+    assert [len(s["transactions"]) for s in data] == [2, 3]
+    rows = read_csv(m.to_csv())
+    assert rows[0] == CSV_HEADER
+    assert [r[6] for r in rows[1:]] == ["A", "B", "C", "D", "E"]
+    assert [r[1] for r in rows[1:]] == ["DE89370400440532013000"] * 2 + ["NL91ABNA0417164300"] * 3
+    root = ET.fromstring(m.to_camt053())
+    assert root.tag == CAMT_NS + "Document"
+    stmts = root.iter(CAMT_NS + "Stmt")
+    assert [len(list(s.iter(CAMT_NS + "Ntry"))) for s in stmts] == [2, 3]
+
+
+def test_empty_first_statement(empty_first):
+    m = empty_first
+    assert len(m) == 0
+    assert not m
+    assert m.transactions == []
+    assert m.account == "DE89370400440532013000"
+    data = json.loads(m.to_json())
+    assert [len(s["transactions"]) for s in data] == [0, 1]
+    assert len(read_csv(m.to_csv())) == 2
+    assert len(list(ET.fromstring(m.to_camt053()).iter(CAMT_NS + "Ntry"))) == 1
+
+
+@pytest.mark.parametrize("kwargs, opening, closing", [
+    pytest.param({"opening": "D240101EUR100,00"}, 100.0, 100.0, id="debit-balance-positive"),
+    pytest.param({"opening": "D240101EUR-100,00"}, -100.0, 100.0, id="minus-sign-negative"),
+    pytest.param({"closing": "C240131EUR1,239"}, 100.0, 1.239, id="three-fraction-digits"),
+    pytest.param({"opening": "C240101EUR0,00", "closing": "D240131EUR0,"}, 0.0, 0.0,
+                 id="zero-balances"),
+    pytest.param({"opening": "C240101EUR1234567890123,45"}, 1234567890123.45, 100.0,
+                 id="large"),
+    pytest.param({"opening_tag": ":60M:", "closing_tag": ":62M:",
+                  "opening": "C240101EUR5,5", "closing": "D240131EUR7,25"}, 5.5, 7.25,
+                 id="intermediate"),
+])
+def test_balances(kwargs, opening, closing):
+    m = vardel.MT940(statement(**kwargs))
+    assert m.opening_balance == opening
+    assert m.closing_balance == closing
+    assert type(m.opening_balance) is float
+
+
+def test_closing_three_digits_camt_writes_two(mixed):
+    assert mixed.closing_balance == 1.239
+    assert ">1.23<" in mixed.to_camt053()
+
+
+def test_currency_is_opening_currency():
+    m = vardel.MT940(statement(opening="C240101CHF1,00", closing="C240131EUR1,00"))
+    assert m.currency == "CHF"
+
+
+def test_transactions_are_new_every_access(mixed):
+    first, second = mixed.transactions, mixed.transactions
+    assert type(first) is list
+    assert first is not second
+    assert len(first) == len(second) == len(mixed)
+    for a, b in zip(first, second):
+        assert a is not b
+        assert type(a) is vardel.Transaction
+        assert (a.value_date, a.amount, a.details, a.structured_details) == \
+               (b.value_date, b.amount, b.details, b.structured_details)
+    first.clear()
+    assert len(mixed.transactions) == 5
+
+
+def test_exports_basic_form(mixed):
+    j, c, x = mixed.to_json(), mixed.to_csv(), mixed.to_camt053()
+    assert all(type(t) is str for t in (j, c, x))
+    assert c[0] == "\ufeff"
+    assert not j.startswith("\ufeff") and not x.startswith("\ufeff")
+    assert j.startswith("[") and j.endswith("]")
+    assert x.startswith('<?xml version="1.0" encoding="UTF-8"?>')
+    assert (mixed.to_json(), mixed.to_csv(), mixed.to_camt053()) == (j, c, x)
+
+
+def test_csv_rows(mixed):
+    rows = read_csv(mixed.to_csv())
+    assert rows[0] == CSV_HEADER
+    amounts = [r[11] for r in rows[1:]]
+    assert amounts == ["-100.00", "250.50", "-0.00", "3.00", "-0.00"]
+    assert [r[12] for r in rows[1:]] == ["N", "N", "Y", "Y", "N"]
+    # Unstructured narrative: no counterparty, IBAN or purpose.
+    assert rows[4][8:11] == ["", "", ""]
+    assert rows[1][8:11] == ["Muster Bau GmbH", "DE02120300000000202051", "Invoice 7"]
+
+
+def test_csv_quoted_cells_read_back():
+    text = statement(':61:240102C1,00NTRFA"B//', ':86:/REMI/Rent, May "flat 3"/NAME/X')
+    (row,) = read_csv(vardel.MT940(text).to_csv())[1:]
+    assert row[6] == 'A"B'
+    assert row[7] == ""
+    assert row[10] == 'Rent, May "flat 3"'
+
+
+def test_json_values(mixed):
+    (stmt,) = json.loads(mixed.to_json())
+    assert stmt["accountIdentification"] == "DE89370400440532013000"
+    assert stmt["currency"] == "EUR"
+    assert stmt["openingBalance"] == 100.0
+    assert stmt["closingBalance"] == 1.239
+    txs = stmt["transactions"]
+    assert [t["amount"] for t in txs] == [-100.0, 250.5, -0.0, 3.0, -0.0]
+    assert [t["isReversal"] for t in txs] == [False, False, True, True, False]
+    assert txs[0]["structuredDetails"]["NAME"] == "Muster Bau GmbH"
+    assert "structuredDetails" not in txs[4]
+
+
+def test_camt_is_well_formed_with_entries(mixed):
+    root = ET.fromstring(mixed.to_camt053())
+    assert len(list(root.iter(CAMT_NS + "Stmt"))) == 1
+    assert len(list(root.iter(CAMT_NS + "Ntry"))) == 5
+    assert root.find(f"{CAMT_NS}BkToCstmrStmt/{CAMT_NS}GrpHdr/{CAMT_NS}MsgId").text == "MT940-EXPORT"
+
+
+def test_non_ascii_round_trips():
+    text = statement(":61:240102C1,00NTRFX", ":86:/NAME/Jürgen Müller & Söhne <ÄÖÜ> 😀",
+                     account="DE00 äöü")
+    m = vardel.MT940(text)
+    assert m.account == "DE00 äöü"
+    assert m.transactions[0].counterparty == "Jürgen Müller & Söhne <ÄÖÜ> 😀"
+    assert json.loads(m.to_json())[0]["transactions"][0]["details"] == \
+        "/NAME/Jürgen Müller & Söhne <ÄÖÜ> 😀"
+    assert read_csv(m.to_csv())[1][8] == "Jürgen Müller & Söhne <ÄÖÜ> 😀"
+    root = ET.fromstring(m.to_camt053())
+    assert "Jürgen Müller & Söhne <ÄÖÜ> 😀" in [e.text for e in root.iter()]
+
+
+@pytest.mark.parametrize("method", ["to_json", "to_csv", "to_camt053"])
+def test_exports_reject_arguments(mixed, method):
+    with pytest.raises(TypeError):
+        getattr(mixed, method)(1)
+    with pytest.raises(TypeError):
+        getattr(mixed, method)(x=1)
+
+
+@pytest.mark.parametrize("name", ["account", "currency", "opening_balance", "closing_balance",
+                                  "resolver_used", "transactions"])
+def test_properties_check_receiver(name):
+    with pytest.raises(TypeError):
+        vars(vardel.MT940)[name].__get__(object())
+    with pytest.raises(TypeError):
+        vardel.MT940.to_json(object())
+
+
+def test_sample_file(sample_text):
+    m = vardel.MT940(sample_text)
+    assert len(m) == 4
+    assert m.account == "DE89370400440532013000"
+    assert (m.opening_balance, m.closing_balance) == (12500.0, 13817.4)
+    assert [t.debit_credit for t in m.transactions] == ["D", "C", "D", "RD"]
+    assert round(m.opening_balance + sum(t.amount for t in m.transactions), 2) == m.closing_balance
+    assert [t.counterparty for t in m.transactions] == [
+        "Muster Bau GmbH", "Max Mustermann", "Hausverwaltung Koenig", ""]
+    assert len(read_csv(m.to_csv())) == 5
