@@ -141,8 +141,10 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
 
   ParserState state = ParserState::Start;
   std::optional<Statement> statement;
-  std::optional<TransactionRecord> current;
+  // The transactions read so far; when has_current, the last of them is the
+  // one a following :86: attaches to.
   std::vector<TransactionRecord> pending;
+  bool has_current = false;
   std::vector<Statement> result;
 
   while (cursor.next(field)) {
@@ -174,11 +176,11 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
 
       case ParserState::Entries:
         if (tag == kTagStatementLine) {
-          if (current) pending.push_back(std::move(*current));
-          current.reset();
+          has_current = false;
           Result<TransactionRecord> line = parse_statement_line(value);
           if (!line) return fail(std::move(line).error());
-          current = std::move(*line);
+          pending.push_back(std::move(*line));
+          has_current = true;
         } else if (tag == kTagNarrative) {
           // Decoded even with no transaction to take it; the map is then
           // dropped.
@@ -186,13 +188,13 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
           if (!decoded) {
             return ParseOutcome(unexpect, ParseFailure(InternalError{kBrokenChainMessage}));
           }
-          if (current) {
-            current->details = std::string(value);
-            current->structured_details = std::move(*decoded);
+          if (has_current) {
+            TransactionRecord& current = pending.back();
+            current.details.assign(value);
+            current.structured_details = std::move(*decoded);
           }
         } else if (tag == kTagClosingFinal || tag == kTagClosingIntermediate) {
-          if (current) pending.push_back(std::move(*current));
-          current.reset();
+          has_current = false;
           Result<Balance> balance = parse_balance(value, tag == kTagClosingIntermediate);
           if (!balance) return fail(std::move(balance).error());
           statement->closing_balance = std::move(*balance);
@@ -225,7 +227,7 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
 
   // Transactions of a statement that never reached its closing balance are
   // dropped; finish_statement then rejects that statement.
-  current.reset();
+  has_current = false;
   pending.clear();
   if (auto error = finish_statement(statement, state, result)) return fail(*std::move(error));
   if (result.empty()) return fail(ParseError::no_data());

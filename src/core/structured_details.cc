@@ -19,6 +19,11 @@ auto lower_bound_code(Entries& entries, std::string_view code) {
 }  // namespace
 
 void StructuredDetails::insert_or_assign(std::string_view code, std::string_view value) {
+  // Decoders mostly meet codes in ascending order: append without a search.
+  if (entries_.empty() || std::string_view(entries_.back().code) < code) {
+    entries_.push_back(Entry{std::string(code), std::string(value)});
+    return;
+  }
   auto it = lower_bound_code(entries_, code);
   if (it != entries_.end() && it->code == code) {
     it->value.assign(value);

@@ -31,6 +31,9 @@ class StructuredDetails {
 
   // Inserts code -> value, replacing the value of an existing code.
   void insert_or_assign(std::string_view code, std::string_view value);
+  // Makes room for `count` entries in all, so that inserting up to that many
+  // allocates once.
+  void reserve(size_t count) { entries_.reserve(count); }
   // The value under `code`, or nullptr when the code is absent. The pointer
   // stays valid until the map is next changed.
   [[nodiscard]] const std::string* find(std::string_view code) const;

@@ -29,6 +29,10 @@ namespace {
 
 constexpr std::string_view kConstructorName = "MT940.__new__()";
 
+// Below this many transactions an MT940 object is freed without releasing the
+// interpreter lock.
+constexpr size_t kReleaseLockTransactions = 1024;
+
 // Releases the interpreter lock for its lifetime. Nothing of the Python API
 // may be called while it lives: only core calls on data owned by C++ or
 // kept alive by the caller's argument objects.
@@ -250,7 +254,17 @@ PyObject* MT940_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 void MT940_dealloc(PyObject* self) {
   PyTypeObject* tp = Py_TYPE(self);
   MT940Object* obj = MT940_cast(self);
-  obj->statements.~vector();
+  // Freeing a large statement vector takes milliseconds and touches only C++
+  // memory, so other threads may run meanwhile; a small one is freed faster
+  // than the interpreter lock changes hands.
+  size_t transactions = 0;
+  for (const Statement& statement : obj->statements) transactions += statement.transactions.size();
+  if (transactions >= kReleaseLockTransactions) {
+    ReleasedLock unlocked;
+    obj->statements.~vector();
+  } else {
+    obj->statements.~vector();
+  }
   obj->resolver_used.~basic_string();
   tp->tp_free(self);
   Py_DECREF(tp);
