@@ -1,41 +1,47 @@
-// Sorted-vector map of a decoded narrative.
+// Sorted index over one byte buffer: the map of a decoded narrative.
 #include "core/structured_details.hpp"
 
 #include <algorithm>
 
 namespace vardel {
-namespace {
 
-// std::string's comparison is char_traits<char>::compare, which compares
-// bytes as unsigned values: ascending byte order.
-template <class Entries>
-auto lower_bound_code(Entries& entries, std::string_view code) {
-  return std::lower_bound(entries.begin(), entries.end(), code,
-                          [](const StructuredDetails::Entry& e, std::string_view c) {
-                            return std::string_view(e.code) < c;
-                          });
+StructuredDetails::Slot StructuredDetails::append(std::string_view code, std::string_view value) {
+  Slot slot{bytes_.size(), code.size(), value.size()};
+  bytes_.append(code);
+  bytes_.append(value);
+  return slot;
 }
 
-}  // namespace
-
+// string_view comparison is char_traits<char>::compare, which compares bytes
+// as unsigned values: ascending byte order.
 void StructuredDetails::insert_or_assign(std::string_view code, std::string_view value) {
   // Decoders mostly meet codes in ascending order: append without a search.
-  if (entries_.empty() || std::string_view(entries_.back().code) < code) {
-    entries_.push_back(Entry{std::string(code), std::string(value)});
+  if (slots_.empty() || entry(slots_.back()).code < code) {
+    slots_.push_back(append(code, value));
     return;
   }
-  auto it = lower_bound_code(entries_, code);
-  if (it != entries_.end() && it->code == code) {
-    it->value.assign(value);
+  auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                             [this](const Slot& s, std::string_view c) { return entry(s).code < c; });
+  if (it != slots_.end() && entry(*it).code == code) {
+    *it = append(code, value);
     return;
   }
-  entries_.insert(it, Entry{std::string(code), std::string(value)});
+  const Slot slot = append(code, value);
+  slots_.insert(it, slot);
 }
 
-const std::string* StructuredDetails::find(std::string_view code) const {
-  auto it = lower_bound_code(entries_, code);
-  if (it != entries_.end() && it->code == code) return &it->value;
-  return nullptr;
+std::optional<std::string_view> StructuredDetails::find(std::string_view code) const {
+  auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                             [this](const Slot& s, std::string_view c) { return entry(s).code < c; });
+  if (it != slots_.end()) {
+    Entry found = entry(*it);
+    if (found.code == code) return found.value;
+  }
+  return std::nullopt;
+}
+
+bool operator==(const StructuredDetails& a, const StructuredDetails& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
 }  // namespace vardel

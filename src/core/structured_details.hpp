@@ -1,18 +1,21 @@
 // StructuredDetails: a decoded :86: narrative, a map from detail code to text.
 //
-// Kept as a vector sorted by code in ascending byte order: maps hold one to
-// fifteen entries, so a sorted vector is smaller and faster than a hash map,
-// and iteration gives the order the JSON export needs. A later value for a
-// code replaces the earlier one.
+// Maps hold one to fifteen entries, so the map is a sorted index over one
+// byte buffer rather than a node-based or hash map: two allocations a map
+// whatever its size, and iteration in ascending byte order of the codes,
+// which the JSON export needs. A later value for a code replaces the
+// earlier one.
 //
 //   vardel::StructuredDetails m;
 //   m.insert_or_assign("NAME", "Max");
 //   m.insert_or_assign("EREF", "E-1");      // iteration: EREF, NAME
-//   const std::string* name = m.find("NAME");
+//   std::optional<std::string_view> name = m.find("NAME");
 #ifndef VARDEL_STRUCTURED_DETAILS_H_
 #define VARDEL_STRUCTURED_DETAILS_H_
 
 #include <cstddef>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,34 +23,89 @@
 namespace vardel {
 
 class StructuredDetails {
+  // Where one entry's code and value lie in bytes_: the code at `offset`,
+  // its value right after it.
+  struct Slot {
+    size_t offset;
+    size_t code_size;
+    size_t value_size;
+  };
+
  public:
+  // One entry, viewing the map's own bytes: valid until the map is next
+  // changed, moved or destroyed.
   struct Entry {
-    std::string code;   // detail code, such as "EREF", "20", "gvc"
-    std::string value;  // the text stored under it
+    std::string_view code;   // detail code, such as "EREF", "20", "gvc"
+    std::string_view value;  // the text stored under it
 
     friend bool operator==(const Entry&, const Entry&) = default;
   };
-  using const_iterator = std::vector<Entry>::const_iterator;
+
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Entry;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Entry;
+
+    const_iterator() = default;
+    Entry operator*() const { return map_->entry(*slot_); }
+    const_iterator& operator++() {
+      ++slot_;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator before = *this;
+      ++slot_;
+      return before;
+    }
+    friend bool operator==(const const_iterator& a, const const_iterator& b) {
+      return a.slot_ == b.slot_;
+    }
+
+   private:
+    friend class StructuredDetails;
+    const_iterator(const StructuredDetails* map, std::vector<Slot>::const_iterator slot)
+        : map_(map), slot_(slot) {}
+    const StructuredDetails* map_ = nullptr;
+    std::vector<Slot>::const_iterator slot_;
+  };
 
   // Inserts code -> value, replacing the value of an existing code.
   void insert_or_assign(std::string_view code, std::string_view value);
-  // Makes room for `count` entries in all, so that inserting up to that many
-  // allocates once.
-  void reserve(size_t count) { entries_.reserve(count); }
-  // The value under `code`, or nullptr when the code is absent. The pointer
-  // stays valid until the map is next changed.
-  [[nodiscard]] const std::string* find(std::string_view code) const;
+  // Makes room for `entries` entries holding `bytes` bytes of codes and
+  // values in all, so that filling the map allocates twice at most.
+  void reserve(size_t entries, size_t bytes) {
+    slots_.reserve(entries);
+    bytes_.reserve(bytes);
+  }
+  // The value under `code`, or nothing when the code is absent. The view is
+  // valid until the map is next changed, moved or destroyed.
+  [[nodiscard]] std::optional<std::string_view> find(std::string_view code) const;
 
-  [[nodiscard]] size_t size() const { return entries_.size(); }
-  [[nodiscard]] bool empty() const { return entries_.empty(); }
+  [[nodiscard]] size_t size() const { return slots_.size(); }
+  [[nodiscard]] bool empty() const { return slots_.empty(); }
   // Entries in ascending byte order of their codes.
-  [[nodiscard]] const_iterator begin() const { return entries_.begin(); }
-  [[nodiscard]] const_iterator end() const { return entries_.end(); }
+  [[nodiscard]] const_iterator begin() const { return {this, slots_.begin()}; }
+  [[nodiscard]] const_iterator end() const { return {this, slots_.end()}; }
 
-  friend bool operator==(const StructuredDetails&, const StructuredDetails&) = default;
+  // Equal when both hold the same codes with the same values.
+  friend bool operator==(const StructuredDetails& a, const StructuredDetails& b);
 
  private:
-  std::vector<Entry> entries_;  // sorted by code, codes distinct
+  [[nodiscard]] Entry entry(const Slot& slot) const {
+    std::string_view bytes(bytes_);
+    return {bytes.substr(slot.offset, slot.code_size),
+            bytes.substr(slot.offset + slot.code_size, slot.value_size)};
+  }
+  // Appends code and value to bytes_ and returns their slot.
+  Slot append(std::string_view code, std::string_view value);
+
+  // Codes and values, back to back. A replaced value's bytes stay behind
+  // unused: replacements are rare and maps are small.
+  std::string bytes_;
+  std::vector<Slot> slots_;  // sorted by code, codes distinct
 };
 
 }  // namespace vardel

@@ -109,9 +109,9 @@ TEST(SwiftStructuredManyKeysTest, KeepsEveryKeyAndTheLastValue) {
   std::optional<StructuredDetails> got = SwiftStructuredDecoder().decode(narrative);
   ASSERT_TRUE(got);
   EXPECT_EQ(got->size(), 26u * 26u + 1u);
-  ASSERT_NE(got->find("KAB"), nullptr);
+  ASSERT_TRUE(got->find("KAB"));
   EXPECT_EQ(*got->find("KAB"), "vAB");
-  ASSERT_NE(got->find("KZZ"), nullptr);
+  ASSERT_TRUE(got->find("KZZ"));
   EXPECT_EQ(*got->find("KZZ"), "last");
 }
 

@@ -65,6 +65,7 @@ std::optional<StructuredDetails> AngularDecoder::decode(std::string_view narrati
   if (!separator || !is_accepted(narrative, *separator)) return std::nullopt;
 
   StructuredDetails details;
+  details.reserve(16, narrative.size());
   bool first = true;
   internal::for_each_piece(narrative, *separator, [&](std::string_view piece) {
     if (first) {

@@ -33,6 +33,9 @@ std::optional<StructuredDetails> GermanGvcDecoder::decode(std::string_view narra
   if (!has_sub_field(narrative)) return std::nullopt;
 
   StructuredDetails details;
+  // Codes and values take at most the narrative's bytes; the joined
+  // remittance text may need one more growth.
+  details.reserve(16, narrative.size());
   std::string remittance;  // the 20..29 values in text order, joined by ' '
   bool has_remittance = false;
   bool first = true;

@@ -3,52 +3,76 @@
 #include "core/decoders/lookups.hpp"
 
 #include <charconv>
-#include <string_view>
 
 namespace vardel {
 
-const std::string* detail_by_code(const StructuredDetails& details, int32_t code) {
+std::optional<std::string_view> detail_by_code(const StructuredDetails& details, int32_t code) {
   char buffer[12];  // "-2147483648" has 11 characters
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, code);
   (void)ec;  // cannot fail: the buffer holds every int32_t
   return details.find(std::string_view(buffer, static_cast<size_t>(end - buffer)));
 }
 
-std::string counterparty_from_details(const StructuredDetails& details) {
-  if (const std::string* name = details.find("32")) {
-    std::string result = *name;
-    if (const std::string* more = details.find("33")) {
-      result.push_back(' ');
-      result.append(*more);
+void append_counterparty(std::string& out, const StructuredDetails& details) {
+  if (auto name = details.find("32")) {
+    out.append(*name);
+    if (auto more = details.find("33")) {
+      out.push_back(' ');
+      out.append(*more);
     }
-    return result;
+    return;
   }
-  if (const std::string* name = details.find("27")) return *name;
-  if (const std::string* name = details.find("NAME")) return *name;
-  return {};
+  if (auto name = details.find("27")) {
+    out.append(*name);
+  } else if (auto other = details.find("NAME")) {
+    out.append(*other);
+  }
+}
+
+void append_counter_iban(std::string& out, const StructuredDetails& details) {
+  for (std::string_view key : {"31", "30", "IBAN"}) {
+    if (auto iban = details.find(key)) {
+      out.append(*iban);
+      return;
+    }
+  }
+}
+
+void append_purpose(std::string& out, const StructuredDetails& details) {
+  // The entries "20" to "29" in ascending order: what detail_by_code gives
+  // for 20, 21, ... 29, found in one walk over the sorted map.
+  bool found = false;
+  for (const StructuredDetails::Entry& e : details) {
+    if (e.code > "29") break;
+    if (e.code.size() != 2 || e.code < "20") continue;
+    if (found) out.push_back(' ');
+    out.append(e.value);
+    found = true;
+  }
+  if (found) return;
+  if (auto remi = details.find("REMI")) {
+    out.append(*remi);
+  } else if (auto eref = details.find("EREF")) {
+    out.append(*eref);
+  }
+}
+
+std::string counterparty_from_details(const StructuredDetails& details) {
+  std::string result;
+  append_counterparty(result, details);
+  return result;
 }
 
 std::string counter_iban_from_details(const StructuredDetails& details) {
-  for (std::string_view key : {"31", "30", "IBAN"}) {
-    if (const std::string* iban = details.find(key)) return *iban;
-  }
-  return {};
+  std::string result;
+  append_counter_iban(result, details);
+  return result;
 }
 
 std::string purpose_from_details(const StructuredDetails& details) {
   std::string result;
-  bool found = false;
-  for (int32_t code = 20; code <= 29; ++code) {
-    if (const std::string* value = detail_by_code(details, code)) {
-      if (found) result.push_back(' ');
-      result.append(*value);
-      found = true;
-    }
-  }
-  if (found) return result;
-  if (const std::string* remi = details.find("REMI")) return *remi;
-  if (const std::string* eref = details.find("EREF")) return *eref;
-  return {};
+  append_purpose(result, details);
+  return result;
 }
 
 }  // namespace vardel

@@ -7,15 +7,18 @@
 #define VARDEL_DECODERS_LOOKUPS_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/structured_details.hpp"
 
 namespace vardel {
 
 // The value under the decimal text of `code` ("5", "-3", never "05"), or
-// nullptr when absent. Valid while `details` is unchanged.
-[[nodiscard]] const std::string* detail_by_code(const StructuredDetails& details, int32_t code);
+// nothing when absent. Valid while `details` is unchanged.
+[[nodiscard]] std::optional<std::string_view> detail_by_code(const StructuredDetails& details,
+                                                             int32_t code);
 
 // "32" (with " " and "33" when present), else "27", else "NAME", else "".
 [[nodiscard]] std::string counterparty_from_details(const StructuredDetails& details);
@@ -24,6 +27,12 @@ namespace vardel {
 // The present codes 20..29 in ascending order joined by " ", else "REMI",
 // else "EREF", else "".
 [[nodiscard]] std::string purpose_from_details(const StructuredDetails& details);
+
+// The same three look-ups appending to `out`, for writers that reuse one
+// buffer across rows.
+void append_counterparty(std::string& out, const StructuredDetails& details);
+void append_counter_iban(std::string& out, const StructuredDetails& details);
+void append_purpose(std::string& out, const StructuredDetails& details);
 
 }  // namespace vardel
 

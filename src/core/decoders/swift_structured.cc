@@ -51,7 +51,7 @@ std::optional<StructuredDetails> SwiftStructuredDecoder::decode(std::string_view
   std::stable_sort(pairs.begin(), pairs.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   StructuredDetails details;
-  details.reserve(pairs.size());
+  details.reserve(pairs.size(), narrative.size());
   for (size_t i = 0; i < pairs.size(); ++i) {
     if (i + 1 < pairs.size() && pairs[i + 1].first == pairs[i].first) continue;
     details.insert_or_assign(pairs[i].first, pairs[i].second);

@@ -4,8 +4,10 @@
 namespace vardel {
 
 std::optional<StructuredDetails> UnstructuredDecoder::decode(std::string_view narrative) const {
+  constexpr std::string_view kKey = "detail";
   StructuredDetails details;
-  details.insert_or_assign("detail", narrative);
+  details.reserve(1, kKey.size() + narrative.size());
+  details.insert_or_assign(kKey, narrative);
   return details;
 }
 

@@ -34,7 +34,17 @@ size_t estimate_size(const std::vector<Statement>& statements) {
   return n;
 }
 
-void write_row(std::string& out, const Statement& s, const TransactionRecord& t) {
+// Appends one look-up's text as a cell, built in `scratch` (a buffer kept
+// across rows, so that rows allocate nothing).
+template <void (*Lookup)(std::string&, const StructuredDetails&)>
+void append_lookup_field(std::string& out, std::string& scratch, const StructuredDetails& details) {
+  scratch.clear();
+  Lookup(scratch, details);
+  append_csv_field(out, scratch);
+}
+
+void write_row(std::string& out, std::string& scratch, const Statement& s,
+               const TransactionRecord& t) {
   append_csv_field(out, s.statement_number);
   out += ',';
   append_csv_field(out, s.account_identification);
@@ -53,11 +63,11 @@ void write_row(std::string& out, const Statement& s, const TransactionRecord& t)
   if (t.bank_reference) append_csv_field(out, *t.bank_reference);
   out += ',';
   if (t.structured_details) {
-    append_csv_field(out, counterparty_from_details(*t.structured_details));
+    append_lookup_field<&append_counterparty>(out, scratch, *t.structured_details);
     out += ',';
-    append_csv_field(out, counter_iban_from_details(*t.structured_details));
+    append_lookup_field<&append_counter_iban>(out, scratch, *t.structured_details);
     out += ',';
-    append_csv_field(out, purpose_from_details(*t.structured_details));
+    append_lookup_field<&append_purpose>(out, scratch, *t.structured_details);
   } else {
     out += ",,";
     append_csv_field(out, t.details);
@@ -97,8 +107,9 @@ std::string export_csv(const std::vector<Statement>& statements) {
   out.reserve(estimate_size(statements));
   out += kByteOrderMark;
   out += kCsvHeader;
+  std::string scratch;
   for (const Statement& s : statements) {
-    for (const TransactionRecord& t : s.transactions) write_row(out, s, t);
+    for (const TransactionRecord& t : s.transactions) write_row(out, scratch, s, t);
   }
   return out;
 }
