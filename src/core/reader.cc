@@ -3,6 +3,7 @@
 #include "core/reader.hpp"
 
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "core/balance.hpp"
@@ -198,8 +199,11 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
           Result<Balance> balance = parse_balance(value, tag == kTagClosingIntermediate);
           if (!balance) return fail(std::move(balance).error());
           statement->closing_balance = std::move(*balance);
-          statement->transactions = std::move(pending);
-          pending.clear();  // a moved-from vector is only valid, not empty
+          // An exact-size copy for the statement; pending keeps its
+          // capacity for the next statement.
+          statement->transactions.reserve(pending.size());
+          std::move(pending.begin(), pending.end(), std::back_inserter(statement->transactions));
+          pending.clear();
           state = ParserState::Trailer;
         }
         break;

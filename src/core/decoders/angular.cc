@@ -2,6 +2,8 @@
 // or '^' and a two-digit field code.
 #include "core/decoders/angular.hpp"
 
+#include <algorithm>
+
 #include "core/decoders/sub_field.hpp"
 #include "core/text.hpp"
 
@@ -64,8 +66,10 @@ std::optional<StructuredDetails> AngularDecoder::decode(std::string_view narrati
   std::optional<char> separator = choose_separator(narrative);
   if (!separator || !is_accepted(narrative, *separator)) return std::nullopt;
 
+  // One entry at most for each piece: the transaction code and the sub-fields.
   StructuredDetails details;
-  details.reserve(16, narrative.size());
+  details.reserve(static_cast<size_t>(std::count(narrative.begin(), narrative.end(), *separator)) + 1,
+                  kTxCodeKey.size() + narrative.size());
   bool first = true;
   internal::for_each_piece(narrative, *separator, [&](std::string_view piece) {
     if (first) {

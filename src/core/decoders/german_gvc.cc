@@ -16,27 +16,45 @@ constexpr std::string_view kRemittanceKey = "REMI_COMBINED";
 // Codes 20 to 29 carry the remittance information (Verwendungszweck).
 bool is_remittance_code(std::string_view code) { return code[0] == '2'; }
 
-// Whether any piece after the first '?' opens a sub-field.
-bool has_sub_field(std::string_view narrative) {
-  bool found = false;
+// What the sub-fields after the first '?' hold: how many there are, and the
+// bytes of the joined remittance text (values 20..29 and a space after each,
+// one more than the joined text needs).
+struct SubFieldCount {
+  size_t fields = 0;
+  size_t remittance_bytes = 0;
+};
+
+SubFieldCount count_sub_fields(std::string_view narrative) {
+  SubFieldCount count;
   bool first = true;
   internal::for_each_piece(narrative, kSeparator, [&](std::string_view piece) {
-    if (!first && !found && internal::cut_sub_field(piece)) found = true;
-    first = false;
+    if (first) {
+      first = false;
+      return;
+    }
+    auto field = internal::cut_sub_field(piece);
+    if (!field) return;
+    if (is_remittance_code(field->code)) {
+      count.remittance_bytes += field->value.size() + 1;
+    }
+    ++count.fields;
   });
-  return found;
+  return count;
 }
 
 }  // namespace
 
 std::optional<StructuredDetails> GermanGvcDecoder::decode(std::string_view narrative) const {
-  if (!has_sub_field(narrative)) return std::nullopt;
+  const SubFieldCount count = count_sub_fields(narrative);
+  if (count.fields == 0) return std::nullopt;
 
+  // Codes and values of the sub-fields take at most the narrative's bytes;
+  // then "gvc" and the joined remittance text.
   StructuredDetails details;
-  // Codes and values take at most the narrative's bytes; the joined
-  // remittance text may need one more growth.
-  details.reserve(16, narrative.size());
-  std::string remittance;  // the 20..29 values in text order, joined by ' '
+  details.reserve(count.fields + 2,
+                  narrative.size() + kRemittanceKey.size() + count.remittance_bytes);
+  std::string remittance;
+  remittance.reserve(count.remittance_bytes);  // the 20..29 values in text order, joined by ' '
   bool has_remittance = false;
   bool first = true;
   internal::for_each_piece(narrative, kSeparator, [&](std::string_view piece) {
