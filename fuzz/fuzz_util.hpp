@@ -90,13 +90,13 @@ inline void check_utf8_optional(const std::optional<std::string>& text) {
 }
 
 inline void check_utf8(const StructuredDetails& details) {
-  const StructuredDetails::Entry* previous = nullptr;
-  for (const auto& entry : details) {
+  std::optional<std::string_view> previous_code;
+  for (const StructuredDetails::Entry entry : details) {
     check_utf8(entry.code);
     check_utf8(entry.value);
     // The map keeps its codes distinct and in ascending byte order.
-    if (previous != nullptr) FUZZ_CHECK(previous->code < entry.code);
-    previous = &entry;
+    if (previous_code) FUZZ_CHECK(*previous_code < entry.code);
+    previous_code = entry.code;
   }
 }
 
