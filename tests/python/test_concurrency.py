@@ -130,3 +130,24 @@ def test_threads_failing_at_once_raise_the_same_error(text):
     run_threads(work)
     assert messages == [str(one.value)] * (THREADS * ITERATIONS)
     assert str(one.value) == "Invalid amount '1,50-}' in tag (amount field)"
+
+
+def test_threads_dropping_large_objects_at_once_match_one_thread():
+    # Objects of a few thousand transactions are freed with the interpreter
+    # lock released: other threads construct, read and free meanwhile.
+    large = make_text(statements=2, per_statement=1500)
+    first_transactions = [t.signed_amount() for t in vardel.MT940(large).transactions]
+    want = (len(first_transactions), vardel.MT940(large).to_csv())
+    mismatches = []
+
+    def work(index: int) -> None:
+        for k in range(4):
+            mt = vardel.MT940(large)
+            kept = mt.transactions[-1]
+            got = (len(mt), mt.to_csv())
+            del mt
+            if got != want or kept.signed_amount() != first_transactions[-1]:
+                mismatches.append((index, k))
+
+    run_threads(work)
+    assert mismatches == []
