@@ -53,8 +53,8 @@ std::optional<StructuredDetails> GermanGvcDecoder::decode(std::string_view narra
   StructuredDetails details;
   details.reserve(count.fields + 2,
                   narrative.size() + kRemittanceKey.size() + count.remittance_bytes);
-  std::string remittance;
-  remittance.reserve(count.remittance_bytes);  // the 20..29 values in text order, joined by ' '
+  std::string remittance;  // the 20..29 values in text order, joined by ' '
+  remittance.reserve(count.remittance_bytes);
   bool has_remittance = false;
   bool first = true;
   internal::for_each_piece(narrative, kSeparator, [&](std::string_view piece) {
