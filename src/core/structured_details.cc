@@ -1,15 +1,22 @@
-// Sorted index over one byte buffer: the map of a decoded narrative.
+// Sorted offsets into one byte buffer: the map of a decoded narrative.
 #include "core/structured_details.hpp"
 
 #include <algorithm>
 
 namespace vardel {
 
-StructuredDetails::Slot StructuredDetails::append(std::string_view code, std::string_view value) {
-  Slot slot{bytes_.size(), code.size(), value.size()};
+size_t StructuredDetails::append(std::string_view code, std::string_view value) {
+  const size_t offset = bytes_.size();
+  for (size_t size : {code.size(), value.size()}) {
+    while (size >= 0x80) {
+      bytes_.push_back(static_cast<char>((size & 0x7F) | 0x80));
+      size >>= 7;
+    }
+    bytes_.push_back(static_cast<char>(size));
+  }
   bytes_.append(code);
   bytes_.append(value);
-  return slot;
+  return offset;
 }
 
 // string_view comparison is char_traits<char>::compare, which compares bytes
@@ -21,18 +28,18 @@ void StructuredDetails::insert_or_assign(std::string_view code, std::string_view
     return;
   }
   auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
-                             [this](const Slot& s, std::string_view c) { return entry(s).code < c; });
+                             [this](size_t s, std::string_view c) { return entry(s).code < c; });
   if (it != slots_.end() && entry(*it).code == code) {
     *it = append(code, value);
     return;
   }
-  const Slot slot = append(code, value);
-  slots_.insert(it, slot);
+  const size_t offset = append(code, value);
+  slots_.insert(it, offset);
 }
 
 std::optional<std::string_view> StructuredDetails::find(std::string_view code) const {
   auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
-                             [this](const Slot& s, std::string_view c) { return entry(s).code < c; });
+                             [this](size_t s, std::string_view c) { return entry(s).code < c; });
   if (it != slots_.end()) {
     Entry found = entry(*it);
     if (found.code == code) return found.value;

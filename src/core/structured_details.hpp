@@ -1,9 +1,10 @@
 // StructuredDetails: a decoded :86: narrative, a map from detail code to text.
 //
-// Maps hold one to fifteen entries, so the map is a sorted index over one
-// byte buffer rather than a node-based or hash map: two allocations a map
-// whatever its size, and iteration in ascending byte order of the codes,
-// which the JSON export needs. A later value for a code replaces the
+// Maps hold one to fifteen entries, so the map is a sorted index of offsets
+// into one byte buffer rather than a node-based or hash map: two allocations
+// a map whatever its size, about ten bytes of overhead an entry, and
+// iteration in ascending byte order of the codes, which the JSON export
+// needs. A later value for a code replaces the
 // earlier one.
 //
 //   vardel::StructuredDetails m;
@@ -23,14 +24,6 @@
 namespace vardel {
 
 class StructuredDetails {
-  // Where one entry's code and value lie in bytes_: the code at `offset`,
-  // its value right after it.
-  struct Slot {
-    size_t offset;
-    size_t code_size;
-    size_t value_size;
-  };
-
  public:
   // One entry, viewing the map's own bytes: valid until the map is next
   // changed, moved or destroyed.
@@ -66,10 +59,10 @@ class StructuredDetails {
 
    private:
     friend class StructuredDetails;
-    const_iterator(const StructuredDetails* map, std::vector<Slot>::const_iterator slot)
+    const_iterator(const StructuredDetails* map, std::vector<size_t>::const_iterator slot)
         : map_(map), slot_(slot) {}
     const StructuredDetails* map_ = nullptr;
-    std::vector<Slot>::const_iterator slot_;
+    std::vector<size_t>::const_iterator slot_;
   };
 
   // Inserts code -> value, replacing the value of an existing code.
@@ -78,7 +71,7 @@ class StructuredDetails {
   // values in all, so that filling the map allocates twice at most.
   void reserve(size_t entries, size_t bytes) {
     slots_.reserve(entries);
-    bytes_.reserve(bytes);
+    bytes_.reserve(bytes + 2 * entries);  // and the sizes, a byte each mostly
   }
   // The value under `code`, or nothing when the code is absent. The view is
   // valid until the map is next changed, moved or destroyed.
@@ -94,18 +87,32 @@ class StructuredDetails {
   friend bool operator==(const StructuredDetails& a, const StructuredDetails& b);
 
  private:
-  [[nodiscard]] Entry entry(const Slot& slot) const {
-    std::string_view bytes(bytes_);
-    return {bytes.substr(slot.offset, slot.code_size),
-            bytes.substr(slot.offset + slot.code_size, slot.value_size)};
+  // The entry whose record starts at `offset` in bytes_.
+  [[nodiscard]] Entry entry(size_t offset) const {
+    const char* p = bytes_.data() + offset;
+    const size_t code_size = read_size(p);
+    const size_t value_size = read_size(p);
+    return {std::string_view(p, code_size), std::string_view(p + code_size, value_size)};
   }
-  // Appends code and value to bytes_ and returns their slot.
-  Slot append(std::string_view code, std::string_view value);
+  // Reads a size written by append and moves `p` past it.
+  static size_t read_size(const char*& p) {
+    size_t size = 0;
+    for (unsigned shift = 0;; shift += 7) {
+      const auto byte = static_cast<unsigned char>(*p++);
+      size |= static_cast<size_t>(byte & 0x7F) << shift;
+      if (byte < 0x80) return size;
+    }
+  }
+  // Appends the record of code -> value to bytes_ and returns its offset.
+  size_t append(std::string_view code, std::string_view value);
 
-  // Codes and values, back to back. A replaced value's bytes stay behind
-  // unused: replacements are rare and maps are small.
+  // One record an entry: the code's size and the value's size, each in
+  // seven-bit groups, low group first, with the high bit set on all but
+  // the last; then the code's bytes and the value's. Almost every size
+  // takes one byte. A replaced value's record stays behind unused:
+  // replacements are rare and maps are small.
   std::string bytes_;
-  std::vector<Slot> slots_;  // sorted by code, codes distinct
+  std::vector<size_t> slots_;  // record offsets, sorted by code; codes distinct
 };
 
 }  // namespace vardel

@@ -41,6 +41,12 @@ const OrderCase kOrderCases[] = {
     // Bytes compare unsigned: a UTF-8 lead byte sorts after ASCII.
     {"UnsignedBytes", {{"\xC3\xA4", "ae"}, {"z", "zed"}}, {{"z", "zed"}, {"\xC3\xA4", "ae"}}},
     {"PrefixFirst", {{"200", "b"}, {"20", "a"}, {"2", "c"}}, {{"2", "c"}, {"20", "a"}, {"200", "b"}}},
+    // Sizes of 128 bytes and more take more than one byte of the record.
+    {"LongCodesAndValues",
+     {{std::string(200, 'K'), std::string(20000, 'v')}, {"A", std::string(128, 'a')},
+      {"B", std::string(127, 'b')}},
+     {{"A", std::string(128, 'a')}, {"B", std::string(127, 'b')},
+      {std::string(200, 'K'), std::string(20000, 'v')}}},
     // A later value replaces the earlier one, at the end and in the middle.
     {"ReplaceLast", {{"A", "1"}, {"B", "2"}, {"B", "3"}}, {{"A", "1"}, {"B", "3"}}},
     {"ReplaceMiddle",
