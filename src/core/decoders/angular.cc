@@ -67,9 +67,11 @@ std::optional<StructuredDetails> AngularDecoder::decode(std::string_view narrati
   if (!separator || !is_accepted(narrative, *separator)) return std::nullopt;
 
   // One entry at most for each piece: the transaction code and the sub-fields.
+  const size_t separators =
+      static_cast<size_t>(std::count(narrative.begin(), narrative.end(), *separator));
+  const size_t pieces = separators + 1;
   StructuredDetails details;
-  details.reserve(static_cast<size_t>(std::count(narrative.begin(), narrative.end(), *separator)) + 1,
-                  kTxCodeKey.size() + narrative.size());
+  details.reserve(pieces, kTxCodeKey.size() + narrative.size());
   bool first = true;
   internal::for_each_piece(narrative, *separator, [&](std::string_view piece) {
     if (first) {
