@@ -142,10 +142,9 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
 
   ParserState state = ParserState::Start;
   std::optional<Statement> statement;
-  // The transactions read so far; when has_current, the last of them is the
-  // one a following :86: attaches to.
+  // The transactions of the statement in Entries; the last of them is the
+  // one a following :86: attaches to. Empty in every other state.
   std::vector<TransactionRecord> pending;
-  bool has_current = false;
   std::vector<Statement> result;
 
   while (cursor.next(field)) {
@@ -155,7 +154,6 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
       case ParserState::Start:
         if (tag == kTagTransactionReference) {
           statement = open_statement(value);
-          pending.clear();
           state = ParserState::Header;
         }
         break;
@@ -177,11 +175,9 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
 
       case ParserState::Entries:
         if (tag == kTagStatementLine) {
-          has_current = false;
           Result<TransactionRecord> line = parse_statement_line(value);
           if (!line) return fail(std::move(line).error());
           pending.push_back(std::move(*line));
-          has_current = true;
         } else if (tag == kTagNarrative) {
           // Decoded even with no transaction to take it; the map is then
           // dropped.
@@ -189,20 +185,19 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
           if (!decoded) {
             return ParseOutcome(unexpect, ParseFailure(InternalError{kBrokenChainMessage}));
           }
-          if (has_current) {
+          if (!pending.empty()) {
             TransactionRecord& current = pending.back();
             current.details.assign(value);
             current.structured_details = std::move(*decoded);
           }
         } else if (tag == kTagClosingFinal || tag == kTagClosingIntermediate) {
-          has_current = false;
           Result<Balance> balance = parse_balance(value, tag == kTagClosingIntermediate);
           if (!balance) return fail(std::move(balance).error());
           statement->closing_balance = std::move(*balance);
-          // An exact-size copy for the statement; pending keeps its
+          // An exact-size list for the statement; pending keeps its
           // capacity for the next statement.
-          statement->transactions.reserve(pending.size());
-          std::move(pending.begin(), pending.end(), std::back_inserter(statement->transactions));
+          statement->transactions.assign(std::make_move_iterator(pending.begin()),
+                                         std::make_move_iterator(pending.end()));
           pending.clear();
           state = ParserState::Trailer;
         }
@@ -222,7 +217,6 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
         } else if (tag == kTagTransactionReference) {
           if (auto error = finish_statement(statement, state, result)) return fail(*std::move(error));
           statement = open_statement(value);
-          pending.clear();
           state = ParserState::Header;
         }
         break;
@@ -230,9 +224,7 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
   }
 
   // Transactions of a statement that never reached its closing balance are
-  // dropped; finish_statement then rejects that statement.
-  has_current = false;
-  pending.clear();
+  // dropped with pending; finish_statement then rejects that statement.
   if (auto error = finish_statement(statement, state, result)) return fail(*std::move(error));
   if (result.empty()) return fail(ParseError::no_data());
   return ParseOutcome(std::move(result));

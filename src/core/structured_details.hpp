@@ -4,8 +4,7 @@
 // into one byte buffer rather than a node-based or hash map: two allocations
 // a map whatever its size, about ten bytes of overhead an entry, and
 // iteration in ascending byte order of the codes, which the JSON export
-// needs. A later value for a code replaces the
-// earlier one.
+// needs. A later value for a code replaces the earlier one.
 //
 //   vardel::StructuredDetails m;
 //   m.insert_or_assign("NAME", "Max");
@@ -43,45 +42,42 @@ class StructuredDetails {
     using reference = Entry;
 
     const_iterator() = default;
-    Entry operator*() const { return map_->entry(*slot_); }
+    Entry operator*() const { return map_->entry(*offset_); }
     const_iterator& operator++() {
-      ++slot_;
+      ++offset_;
       return *this;
     }
     const_iterator operator++(int) {
       const_iterator before = *this;
-      ++slot_;
+      ++offset_;
       return before;
     }
     friend bool operator==(const const_iterator& a, const const_iterator& b) {
-      return a.slot_ == b.slot_;
+      return a.offset_ == b.offset_;
     }
 
    private:
     friend class StructuredDetails;
-    const_iterator(const StructuredDetails* map, std::vector<size_t>::const_iterator slot)
-        : map_(map), slot_(slot) {}
+    const_iterator(const StructuredDetails* map, std::vector<size_t>::const_iterator offset)
+        : map_(map), offset_(offset) {}
     const StructuredDetails* map_ = nullptr;
-    std::vector<size_t>::const_iterator slot_;
+    std::vector<size_t>::const_iterator offset_;
   };
 
   // Inserts code -> value, replacing the value of an existing code.
   void insert_or_assign(std::string_view code, std::string_view value);
   // Makes room for `entries` entries holding `bytes` bytes of codes and
   // values in all, so that filling the map allocates twice at most.
-  void reserve(size_t entries, size_t bytes) {
-    slots_.reserve(entries);
-    bytes_.reserve(bytes + 2 * entries);  // and the sizes, a byte each mostly
-  }
+  void reserve(size_t entries, size_t bytes);
   // The value under `code`, or nothing when the code is absent. The view is
   // valid until the map is next changed, moved or destroyed.
   [[nodiscard]] std::optional<std::string_view> find(std::string_view code) const;
 
-  [[nodiscard]] size_t size() const { return slots_.size(); }
-  [[nodiscard]] bool empty() const { return slots_.empty(); }
+  [[nodiscard]] size_t size() const { return offsets_.size(); }
+  [[nodiscard]] bool empty() const { return offsets_.empty(); }
   // Entries in ascending byte order of their codes.
-  [[nodiscard]] const_iterator begin() const { return {this, slots_.begin()}; }
-  [[nodiscard]] const_iterator end() const { return {this, slots_.end()}; }
+  [[nodiscard]] const_iterator begin() const { return {this, offsets_.begin()}; }
+  [[nodiscard]] const_iterator end() const { return {this, offsets_.end()}; }
 
   // Equal when both hold the same codes with the same values.
   friend bool operator==(const StructuredDetails& a, const StructuredDetails& b);
@@ -105,6 +101,8 @@ class StructuredDetails {
   }
   // Appends the record of code -> value to bytes_ and returns its offset.
   size_t append(std::string_view code, std::string_view value);
+  // The first offset whose code is not less than `code`.
+  [[nodiscard]] std::vector<size_t>::const_iterator lower_bound(std::string_view code) const;
 
   // One record an entry: the code's size and the value's size, each in
   // seven-bit groups, low group first, with the high bit set on all but
@@ -112,7 +110,7 @@ class StructuredDetails {
   // takes one byte. A replaced value's record stays behind unused:
   // replacements are rare and maps are small.
   std::string bytes_;
-  std::vector<size_t> slots_;  // record offsets, sorted by code; codes distinct
+  std::vector<size_t> offsets_;  // record offsets, sorted by code; codes distinct
 };
 
 }  // namespace vardel

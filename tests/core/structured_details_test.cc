@@ -2,6 +2,7 @@
 // views that survive copies and moves of the map.
 #include "core/structured_details.hpp"
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,14 +34,18 @@ struct OrderCase {
 
 const OrderCase kOrderCases[] = {
     {"Empty", {}, {}},
-    {"Ascending", {{"20", "a"}, {"21", "b"}, {"EREF", "e"}}, {{"20", "a"}, {"21", "b"}, {"EREF", "e"}}},
+    {"Ascending",
+     {{"20", "a"}, {"21", "b"}, {"EREF", "e"}},
+     {{"20", "a"}, {"21", "b"}, {"EREF", "e"}}},
     // Lower case sorts after capitals and digits; the empty code first.
     {"Unordered",
      {{"gvc", "166"}, {"20", "x"}, {"NAME", "n"}, {"", "empty"}, {"00", "y"}},
      {{"", "empty"}, {"00", "y"}, {"20", "x"}, {"NAME", "n"}, {"gvc", "166"}}},
     // Bytes compare unsigned: a UTF-8 lead byte sorts after ASCII.
     {"UnsignedBytes", {{"\xC3\xA4", "ae"}, {"z", "zed"}}, {{"z", "zed"}, {"\xC3\xA4", "ae"}}},
-    {"PrefixFirst", {{"200", "b"}, {"20", "a"}, {"2", "c"}}, {{"2", "c"}, {"20", "a"}, {"200", "b"}}},
+    {"PrefixFirst",
+     {{"200", "b"}, {"20", "a"}, {"2", "c"}},
+     {{"2", "c"}, {"20", "a"}, {"200", "b"}}},
     // Sizes of 128 bytes and more take more than one byte of the record.
     {"LongCodesAndValues",
      {{std::string(200, 'K'), std::string(20000, 'v')}, {"A", std::string(128, 'a')},
@@ -104,12 +109,14 @@ TEST(StructuredDetailsTest, CopiesAndMovesKeepEntries) {
   for (const StructuredDetails& d : grown) EXPECT_EQ(entries_of(d), want);
 }
 
-TEST(StructuredDetailsTest, ReserveChangesNothingVisible) {
+// A reservation is a hint: filling past it, with sizes that take several
+// bytes each, keeps every entry.
+TEST(StructuredDetailsTest, FillsPastItsReservation) {
   StructuredDetails details;
-  details.reserve(4, 64);
-  EXPECT_TRUE(details.empty());
-  details.insert_or_assign("K", "v");
-  EXPECT_EQ(entries_of(details), (Pairs{{"K", "v"}}));
+  details.reserve(1, 3);
+  const Pairs want = {{"A", std::string(300, 'a')}, {"B", ""}, {"C", std::string(70000, 'c')}};
+  for (const auto& [code, value] : want) details.insert_or_assign(code, value);
+  EXPECT_EQ(entries_of(details), want);
 }
 
 }  // namespace

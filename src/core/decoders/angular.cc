@@ -2,8 +2,6 @@
 // or '^' and a two-digit field code.
 #include "core/decoders/angular.hpp"
 
-#include <algorithm>
-
 #include "core/decoders/sub_field.hpp"
 #include "core/text.hpp"
 
@@ -12,17 +10,22 @@ namespace {
 
 constexpr std::string_view kTxCodeKey = "tx_code";
 
+struct Separator {
+  char byte;
+  size_t occurrences;  // in the narrative, at least 1
+};
+
 // '<' when it occurs at least once and at least as often as '^'; else '^'
 // when it occurs; else nothing.
-std::optional<char> choose_separator(std::string_view narrative) {
+std::optional<Separator> choose_separator(std::string_view narrative) {
   size_t angles = 0;
   size_t carets = 0;
   for (char c : narrative) {
     if (c == '<') ++angles;
     if (c == '^') ++carets;
   }
-  if (angles > 0 && angles >= carets) return '<';
-  if (carets > 0) return '^';
+  if (angles > 0 && angles >= carets) return Separator{'<', angles};
+  if (carets > 0) return Separator{'^', carets};
   return std::nullopt;
 }
 
@@ -63,17 +66,14 @@ bool is_accepted(std::string_view narrative, char separator) {
 }  // namespace
 
 std::optional<StructuredDetails> AngularDecoder::decode(std::string_view narrative) const {
-  std::optional<char> separator = choose_separator(narrative);
-  if (!separator || !is_accepted(narrative, *separator)) return std::nullopt;
+  std::optional<Separator> separator = choose_separator(narrative);
+  if (!separator || !is_accepted(narrative, separator->byte)) return std::nullopt;
 
   // One entry at most for each piece: the transaction code and the sub-fields.
-  const size_t separators =
-      static_cast<size_t>(std::count(narrative.begin(), narrative.end(), *separator));
-  const size_t pieces = separators + 1;
   StructuredDetails details;
-  details.reserve(pieces, kTxCodeKey.size() + narrative.size());
+  details.reserve(separator->occurrences + 1, kTxCodeKey.size() + narrative.size());
   bool first = true;
-  internal::for_each_piece(narrative, *separator, [&](std::string_view piece) {
+  internal::for_each_piece(narrative, separator->byte, [&](std::string_view piece) {
     if (first) {
       first = false;
       std::string_view tx_code = trim_white_space(piece);
