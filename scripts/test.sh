@@ -2,7 +2,7 @@
 # Sets up the machine and runs every test of vardel:
 #   1. the C++ core tests and the Python tests on a release build,
 #   2. both again on an AddressSanitizer + UndefinedBehaviorSanitizer build,
-#   3. `pip install .` into a fresh venv, then an import and a parse,
+#   3. `pip install .` into a fresh venv, its module compared with the CMake build's,
 #   4. every fuzz target for a bounded time (FUZZ_SECONDS, default 60).
 # PYTHON selects the interpreter (default Debian's /usr/bin/python3).
 set -euo pipefail
@@ -44,10 +44,9 @@ venv=$root/build/venv
 rm -rf "$venv"
 "$python" -m venv --system-site-packages "$venv"
 "$venv/bin/pip" install -q --no-build-isolation --no-deps "$root"
-(cd /tmp && "$venv/bin/python" -c '
-import vardel
-m = vardel.MT940(open("'"$root"'/examples/sample.sta", encoding="utf-8").read())
-print("pip-installed vardel parsed", len(m), "transactions of account", m.account)')
+step "pip-installed module against the CMake build"
+VARDEL_BUILD_DIR=$root/build/release/python VARDEL_PIP_PYTHON=$venv/bin/python \
+  "$python" -m pytest -q -p no:cacheprovider tests/python/test_build_paths.py
 
 step "fuzz targets"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60} bash scripts/fuzz.sh
