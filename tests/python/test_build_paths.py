@@ -92,7 +92,6 @@ def test_pip_installed_module_exports_the_same_text(tmp_path):
         ours = parse_and_export(text, resolver)
         assert theirs.keys() == ours.keys(), (text[:40], theirs.get("error"), ours.get("error"))
         for key in ours:
-            # Equal str means equal UTF-8 bytes.
             assert theirs[key].encode("utf-8") == ours[key].encode("utf-8"), (text[:40], key)
     assert "error" not in pip_side["results"][0]
 
@@ -100,7 +99,8 @@ def test_pip_installed_module_exports_the_same_text(tmp_path):
 def test_source_distribution_holds_everything_the_build_reads(tmp_path):
     tree = tmp_path / "tree"
     shutil.copytree(REPO_ROOT, tree,
-                    ignore=shutil.ignore_patterns(".git", "build*", "*.egg-info", "__pycache__"))
+                    ignore=shutil.ignore_patterns(".git", "build*", ".venv*", "*.egg-info",
+                                                  "__pycache__"))
     run = subprocess.run([sys.executable, "setup.py", "-q", "sdist", "-d", str(tmp_path / "dist")],
                          cwd=tree, capture_output=True, text=True, env=clean_env(), timeout=120)
     assert run.returncode == 0, run.stderr
