@@ -9,9 +9,14 @@
 //    every export text is valid UTF-8;
 //  - the exports agree on the counts: JSON statement objects and camt.053 Stmt
 //    elements = statements, CSV rows = JSON transaction objects = Ntry
-//    elements = transactions.
+//    elements = transactions;
+//  - the UTF-8 census and decoder (which build large export strs) accept
+//    exactly the texts the validator accepts, the input and every export
+//    among them, and decode them to code points that encode back to the text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -21,6 +26,7 @@
 #include "core/export/csv.hpp"
 #include "core/export/json.hpp"
 #include "core/reader.hpp"
+#include "core/utf8_decode.hpp"
 #include "fuzz/fuzz_util.hpp"
 
 namespace {
@@ -29,6 +35,45 @@ using vardel::fuzz::check_utf8;
 using vardel::fuzz::count_occurrences;
 
 constexpr std::string_view kResolvers[] = {"auto", "swift", "gvc", "angular"};
+
+void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// 0 for ASCII, 1 up to U+00FF, 2 up to U+FFFF, 3 beyond: the str kinds.
+int width_class(char32_t c) { return c < 0x80 ? 0 : c < 0x100 ? 1 : c < 0x10000 ? 2 : 3; }
+
+void check_decode(std::string_view text, bool valid) {
+  const vardel::Utf8Census census = vardel::take_utf8_census(text);
+  // Exactly census.code_points units, so that a write past them is a heap
+  // overflow the sanitizer reports.
+  const auto out = std::make_unique<char32_t[]>(census.code_points);
+  const bool decoded = vardel::decode_utf8(text, out.get(), census);
+  FUZZ_CHECK(decoded == valid);
+  if (!decoded) return;
+  std::string again;
+  char32_t widest = 0;
+  for (size_t i = 0; i < census.code_points; ++i) {
+    append_utf8(again, out[i]);
+    widest = std::max(widest, out[i]);
+  }
+  FUZZ_CHECK(again == text);
+  FUZZ_CHECK(width_class(widest) == width_class(census.max_char));
+}
 
 // Rows of a CSV text: line feeds outside quoted cells, less the header line.
 size_t count_csv_rows(std::string_view csv) {
@@ -70,9 +115,11 @@ void check_exports(const std::vector<vardel::Statement>& statements, bool utf8_i
   FUZZ_CHECK(count_occurrences(xml, "</Ntry>") == transactions);
 
   if (utf8_input) {
-    check_utf8(json);
-    check_utf8(csv);
-    check_utf8(xml);
+    for (const std::string_view out : {std::string_view(json), std::string_view(csv),
+                                       std::string_view(xml)}) {
+      check_utf8(out);
+      check_decode(out, true);
+    }
   }
 }
 
@@ -83,6 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view resolver = kResolvers[data[0] % 4];
   const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
   const bool utf8_input = vardel::fuzz::is_valid_utf8(text);
+  check_decode(text, utf8_input);
 
   const vardel::DecoderChain chain = vardel::DecoderChain::for_resolver(resolver);
   vardel::ParseOutcome outcome = vardel::parse_statements(text, chain);

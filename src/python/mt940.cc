@@ -20,6 +20,7 @@
 #include "core/export/csv.hpp"
 #include "core/export/json.hpp"
 #include "core/reader.hpp"
+#include "python/large_str.hpp"
 #include "python/py_ref.hpp"
 #include "python/transaction.hpp"
 #include "python/type_builder.hpp"
@@ -317,7 +318,7 @@ PyObject* MT940_get_transactions(PyObject* self, void* Py_UNUSED(closure)) {
 
 template <std::string (*Writer)(const std::vector<Statement>&)>
 PyObject* MT940_export(PyObject* self, PyObject* Py_UNUSED(ignored)) {
-  return guard_entry([self] { return new_str(Writer(MT940_cast(self)->statements)); });
+  return guard_entry([self] { return new_large_str(Writer(MT940_cast(self)->statements)); });
 }
 
 // ---------------------------------------------------------------------------

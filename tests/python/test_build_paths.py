@@ -71,6 +71,7 @@ def test_pip_installed_module_exports_the_same_text(tmp_path):
         (MIXED, "auto"),
         (MIXED.replace("\n", "\r\n"), "gvc"),
         (TWO_STATEMENTS, "swift"),
+        (MIXED * 4000, None),  # JSON and camt.053 exports of over 8 MiB take their own path
         (":20:X\n:25:A\n:28C:1\n:60F:C240230EUR1,00\n", None),
         ("no statement here", None),
     ]

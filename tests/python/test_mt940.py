@@ -3,6 +3,7 @@
 import csv
 import io
 import json
+import os
 import xml.etree.ElementTree as ET
 
 import pytest
@@ -168,6 +169,33 @@ def test_non_ascii_round_trips():
     assert read_csv(m.to_csv())[1][8] == "Jürgen Müller & Söhne <ÄÖÜ> 😀"
     root = ET.fromstring(m.to_camt053())
     assert "Jürgen Müller & Söhne <ÄÖÜ> 😀" in [e.text for e in root.iter()]
+
+
+# Exports of 8 MiB or more reach Python by their own path: the str is
+# allocated first and the text decoded into it. Each name below needs another
+# str storage kind (ASCII, Latin-1, the BMP, the astral planes); CSV output is
+# never narrower than the BMP because of its byte-order mark.
+@pytest.mark.parametrize("name", ["Muster Bau GmbH", "Jürgen Müller", "Zahlung 5 €",
+                                  "Noten 𝄞 und 😀"])
+@pytest.mark.parametrize("method", ["to_json", "to_csv", "to_camt053"])
+def test_large_exports_are_small_ones_repeated(method, name):
+    lines = [":61:240102C1,00NTRFX", ":86:/NAME/" + " ".join([name] * 12)] * 20
+    one = statement(*lines)
+
+    def export(copies):
+        return getattr(vardel.MT940(one * copies), method)()
+
+    # Statements export one after another, so the export of n copies is the
+    # export of one with the difference of two and one inserted n - 1 times.
+    small, pair = export(1), export(2)
+    at = len(os.path.commonprefix([small, pair]))
+    insert = pair[at:at + len(pair) - len(small)]
+    copies = (9 << 20) // len(insert.encode("utf-8")) + 2
+    large = export(copies)
+    assert len(large.encode("utf-8")) >= 8 << 20
+    expected = small[:at] + insert * (copies - 1) + small[at:]
+    same = large == expected  # a plain bool: a diff of megabytes would take minutes
+    assert same, f"first difference at {len(os.path.commonprefix([large, expected]))}"
 
 
 @pytest.mark.parametrize("method", ["to_json", "to_csv", "to_camt053"])

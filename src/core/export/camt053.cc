@@ -7,6 +7,7 @@
 #include "core/date.hpp"
 #include "core/decimal.hpp"
 #include "core/decoders/lookups.hpp"
+#include "core/huge_pages.hpp"
 
 namespace vardel {
 namespace {
@@ -172,6 +173,7 @@ void write_camt_balance(std::string& out, std::string_view code, const Balance& 
 std::string export_camt053(const std::vector<Statement>& statements) {
   std::string out;
   out.reserve(estimate_size(statements));
+  advise_huge_pages(out.data(), out.capacity());
   out += kHeader;
   for (const Statement& s : statements) write_statement(out, s);
   out += kClosing;

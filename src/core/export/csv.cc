@@ -6,6 +6,7 @@
 #include "core/date.hpp"
 #include "core/decimal.hpp"
 #include "core/decoders/lookups.hpp"
+#include "core/huge_pages.hpp"
 
 namespace vardel {
 namespace {
@@ -105,6 +106,7 @@ std::string quote_csv_field(std::string_view cell) {
 std::string export_csv(const std::vector<Statement>& statements) {
   std::string out;
   out.reserve(estimate_size(statements));
+  advise_huge_pages(out.data(), out.capacity());
   out += kByteOrderMark;
   out += kCsvHeader;
   std::string scratch;

@@ -10,6 +10,7 @@
 
 #include "core/date.hpp"
 #include "core/decimal.hpp"
+#include "core/huge_pages.hpp"
 
 namespace vardel {
 namespace {
@@ -266,6 +267,7 @@ void write_json_double(std::string& out, double x) {
 std::string export_json(const std::vector<Statement>& statements) {
   std::string out;
   out.reserve(estimate_size(statements));
+  advise_huge_pages(out.data(), out.capacity());
   out += '[';
   bool first = true;
   for (const Statement& s : statements) {
