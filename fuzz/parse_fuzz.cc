@@ -36,6 +36,7 @@ using vardel::fuzz::count_occurrences;
 
 constexpr std::string_view kResolvers[] = {"auto", "swift", "gvc", "angular"};
 
+// Appends the UTF-8 form of the scalar value `c`.
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -57,6 +58,9 @@ void append_utf8(std::string& out, char32_t c) {
 // 0 for ASCII, 1 up to U+00FF, 2 up to U+FFFF, 3 beyond: the str kinds.
 int width_class(char32_t c) { return c < 0x80 ? 0 : c < 0x100 ? 1 : c < 0x10000 ? 2 : 3; }
 
+// The census and decoder that build large export strs: they succeed exactly
+// when `valid` (the validator's verdict), decode to code points that encode
+// back to `text`, and bound the widest in its own class.
 void check_decode(std::string_view text, bool valid) {
   const vardel::Utf8Census census = vardel::take_utf8_census(text);
   // Exactly census.code_points units, so that a write past them is a heap
