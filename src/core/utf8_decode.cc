@@ -14,7 +14,10 @@ Utf8Census take_utf8_census(std::string_view text) {
   }
   Utf8Census census;
   census.code_points = text.size() - continuation;
-  census.max_char = largest < 0x80 ? 0x7F : largest <= 0xC3 ? 0xFF : largest <= 0xEF ? 0xFFFF : 0x10FFFF;
+  census.max_char = largest < 0x80    ? 0x7F
+                    : largest <= 0xC3 ? 0xFF
+                    : largest <= 0xEF ? 0xFFFF
+                                      : 0x10FFFF;
   return census;
 }
 

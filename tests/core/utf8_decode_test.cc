@@ -40,8 +40,8 @@ const ValidCase kValid[] = {
     {"\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF", U"\u0800\uD7FF\uE000\uFFFF", 0xFFFF},
     {"Noten \xF0\x9D\x84\x9E und \xF0\x9F\x98\x80 ok", U"Noten 𝄞 und 😀 ok", 0x10FFFF},
     {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", U"\U00010000\U0010FFFF", 0x10FFFF},
-    {"abcdefg\xC3\xA9hijklmnopq\xE2\x82\xACrstuvwxy\xF0\x9F\x98\x80", U"abcdefgéhijklmnopq€rstuvwxy😀",
-     0x10FFFF},
+    {"abcdefg\xC3\xA9hijklmnopq\xE2\x82\xACrstuvwxy\xF0\x9F\x98\x80",
+     U"abcdefgéhijklmnopq€rstuvwxy😀", 0x10FFFF},
 };
 
 TEST(Utf8DecodeTest, CensusCountsCodePointsAndBoundsTheWidest) {

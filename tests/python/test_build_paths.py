@@ -85,8 +85,9 @@ def test_pip_installed_module_exports_the_same_text(tmp_path):
     pip_prefix = subprocess.run([PIP_PYTHON, "-c", "import sys; print(sys.prefix)"],
                                 capture_output=True, text=True, env=clean_env(),
                                 cwd=tmp_path, check=True).stdout.strip()
-    assert pathlib.Path(pip_side["file"]).resolve().is_relative_to(pathlib.Path(pip_prefix).resolve())
-    assert pathlib.Path(pip_side["file"]).resolve() != pathlib.Path(vardel.__file__).resolve()
+    pip_module = pathlib.Path(pip_side["file"]).resolve()
+    assert pip_module.is_relative_to(pathlib.Path(pip_prefix).resolve())
+    assert pip_module != pathlib.Path(vardel.__file__).resolve()
 
     assert len(pip_side["results"]) == len(cases)
     for (text, resolver), theirs in zip(cases, pip_side["results"]):
@@ -109,7 +110,8 @@ def test_source_distribution_holds_everything_the_build_reads(tmp_path):
     with tarfile.open(archive) as tar:
         packed = {name.split("/", 1)[1] for name in tar.getnames() if "/" in name}
     needed = {"setup.py", "pyproject.toml", "cxx_flags.txt"}
-    needed |= {str(p.relative_to(tree)) for p in (tree / "src").rglob("*") if p.suffix in (".cc", ".hpp")}
+    needed |= {str(p.relative_to(tree)) for p in (tree / "src").rglob("*")
+               if p.suffix in (".cc", ".hpp")}
     assert needed - packed == set()
 
 
@@ -121,8 +123,9 @@ def older_interpreter():
                          reverse=True)
     for exe in filter(None, candidates):
         try:
-            run = subprocess.run([exe, "-c", "import sys; print('%d.%d.%d' % sys.version_info[:3])"],
-                                 capture_output=True, text=True, env=clean_env(), timeout=30)
+            run = subprocess.run(
+                [exe, "-c", "import sys; print('%d.%d.%d' % sys.version_info[:3])"],
+                capture_output=True, text=True, env=clean_env(), timeout=30)
         except (OSError, subprocess.TimeoutExpired):
             continue
         version = run.stdout.strip()
@@ -159,5 +162,6 @@ def test_cmake_stops_an_older_interpreter_at_once(old_python, tmp_path):
                           f"-DPython_EXECUTABLE={exe}", "-DVARDEL_TESTS=OFF"],
                          capture_output=True, text=True, env=clean_env(), timeout=300)
     assert run.returncode != 0
-    assert f"vardel needs Python 3.11 or later, but {exe} is Python {version}." in one_line(run.stderr)
+    message = f"vardel needs Python 3.11 or later, but {exe} is Python {version}."
+    assert message in one_line(run.stderr)
 
