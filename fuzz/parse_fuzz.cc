@@ -26,7 +26,7 @@
 #include "core/export/csv.hpp"
 #include "core/export/json.hpp"
 #include "core/reader.hpp"
-#include "core/utf8_decode.hpp"
+#include "core/utf8.hpp"
 #include "fuzz/fuzz_util.hpp"
 
 namespace {
@@ -35,25 +35,6 @@ using vardel::fuzz::check_utf8;
 using vardel::fuzz::count_occurrences;
 
 constexpr std::string_view kResolvers[] = {"auto", "swift", "gvc", "angular"};
-
-// Appends the UTF-8 form of the scalar value `c`.
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // 0 for ASCII, 1 up to U+00FF, 2 up to U+FFFF, 3 beyond: the str kinds.
 int width_class(char32_t c) { return c < 0x80 ? 0 : c < 0x100 ? 1 : c < 0x10000 ? 2 : 3; }
@@ -72,7 +53,7 @@ void check_decode(std::string_view text, bool valid) {
   std::string again;
   char32_t widest = 0;
   for (size_t i = 0; i < census.code_points; ++i) {
-    append_utf8(again, out[i]);
+    vardel::append_utf8(again, out[i]);
     widest = std::max(widest, out[i]);
   }
   FUZZ_CHECK(again == text);

@@ -24,4 +24,11 @@ void advise_huge_pages(void* data, std::size_t size) noexcept {
 #endif
 }
 
+std::string new_output_buffer(std::size_t capacity) {
+  std::string out;
+  out.reserve(capacity);
+  advise_huge_pages(out.data(), out.capacity());
+  return out;
+}
+
 }  // namespace vardel

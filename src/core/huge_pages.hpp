@@ -6,13 +6,12 @@
 // fault costs more than writing the page does. Backing the buffer with
 // transparent huge pages (2 MiB) takes about 500 times fewer faults.
 //
-//   std::string out;
-//   out.reserve(size);
-//   advise_huge_pages(out.data(), out.capacity());
+//   std::string out = new_output_buffer(estimated_size);
 #ifndef VARDEL_CORE_HUGE_PAGES_H_
 #define VARDEL_CORE_HUGE_PAGES_H_
 
 #include <cstddef>
+#include <string>
 
 namespace vardel {
 
@@ -27,6 +26,10 @@ inline constexpr std::size_t kHugePageBufferMin = std::size_t{8} << 20;
 // kHugePageBufferMin, where the system has no transparent huge pages, or
 // outside Linux.
 void advise_huge_pages(void* data, std::size_t size) noexcept;
+
+// An empty string with room for `capacity` bytes, its buffer advised to huge
+// pages: where an exporter writes its output.
+[[nodiscard]] std::string new_output_buffer(std::size_t capacity);
 
 }  // namespace vardel
 

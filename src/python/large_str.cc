@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/huge_pages.hpp"
-#include "core/utf8_decode.hpp"
+#include "core/utf8.hpp"
 #include "python/py_ref.hpp"
 
 namespace vardel::python {

@@ -20,6 +20,7 @@
 #include "core/export/csv.hpp"
 #include "core/export/json.hpp"
 #include "core/reader.hpp"
+#include "core/utf8.hpp"
 #include "python/large_str.hpp"
 #include "python/py_ref.hpp"
 #include "python/transaction.hpp"
@@ -73,21 +74,7 @@ std::string display_text(PyObject* s) {
   for (Py_ssize_t i = 0; i < n; ++i) {
     Py_UCS4 c = PyUnicode_READ(kind, data, i);
     if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    append_utf8(out, c);
   }
   return out;
 }

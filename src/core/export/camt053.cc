@@ -171,9 +171,7 @@ void write_camt_balance(std::string& out, std::string_view code, const Balance& 
 }
 
 std::string export_camt053(const std::vector<Statement>& statements) {
-  std::string out;
-  out.reserve(estimate_size(statements));
-  advise_huge_pages(out.data(), out.capacity());
+  std::string out = new_output_buffer(estimate_size(statements));
   out += kHeader;
   for (const Statement& s : statements) write_statement(out, s);
   out += kClosing;

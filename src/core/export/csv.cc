@@ -104,9 +104,7 @@ std::string quote_csv_field(std::string_view cell) {
 }
 
 std::string export_csv(const std::vector<Statement>& statements) {
-  std::string out;
-  out.reserve(estimate_size(statements));
-  advise_huge_pages(out.data(), out.capacity());
+  std::string out = new_output_buffer(estimate_size(statements));
   out += kByteOrderMark;
   out += kCsvHeader;
   std::string scratch;

@@ -265,9 +265,7 @@ void write_json_double(std::string& out, double x) {
 }
 
 std::string export_json(const std::vector<Statement>& statements) {
-  std::string out;
-  out.reserve(estimate_size(statements));
-  advise_huge_pages(out.data(), out.capacity());
+  std::string out = new_output_buffer(estimate_size(statements));
   out += '[';
   bool first = true;
   for (const Statement& s : statements) {

@@ -1,4 +1,4 @@
-#include "core/utf8_decode.hpp"
+#include "core/utf8.hpp"
 
 #include <algorithm>
 

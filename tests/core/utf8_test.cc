@@ -1,4 +1,4 @@
-#include "core/utf8_decode.hpp"
+#include "core/utf8.hpp"
 
 #include <gtest/gtest.h>
 
@@ -44,17 +44,12 @@ const ValidCase kValid[] = {
      U"abcdefgéhijklmnopq€rstuvwxy😀", 0x10FFFF},
 };
 
-TEST(Utf8DecodeTest, CensusCountsCodePointsAndBoundsTheWidest) {
+// Census, decoding into every width that holds the text, and encoding back.
+TEST(Utf8Test, ValidTextsRoundTrip) {
   for (const ValidCase& c : kValid) {
     const Utf8Census census = take_utf8_census(c.text);
     EXPECT_EQ(census.code_points, c.code_points.size()) << c.text;
     EXPECT_EQ(census.max_char, c.max_char) << c.text;
-  }
-}
-
-TEST(Utf8DecodeTest, DecodesIntoEveryWidthThatHoldsTheText) {
-  for (const ValidCase& c : kValid) {
-    const Utf8Census census = take_utf8_census(c.text);
     EXPECT_EQ(decode<char32_t>(c.text, census), std::u32string(c.code_points)) << c.text;
     if (census.max_char <= 0xFFFF) {
       EXPECT_EQ(decode<char16_t>(c.text, census), std::u32string(c.code_points)) << c.text;
@@ -62,10 +57,13 @@ TEST(Utf8DecodeTest, DecodesIntoEveryWidthThatHoldsTheText) {
     if (census.max_char <= 0xFF) {
       EXPECT_EQ(decode<unsigned char>(c.text, census), std::u32string(c.code_points)) << c.text;
     }
+    std::string encoded;
+    for (const char32_t cp : c.code_points) append_utf8(encoded, cp);
+    EXPECT_EQ(encoded, c.text);
   }
 }
 
-TEST(Utf8DecodeTest, RejectsEveryMalformedSequence) {
+TEST(Utf8Test, RejectsEveryMalformedSequence) {
   const std::string_view kMalformed[] = {
       "\x80",                              // continuation byte without a lead
       "abc\xBF",                           // the same after ASCII
@@ -85,7 +83,7 @@ TEST(Utf8DecodeTest, RejectsEveryMalformedSequence) {
   }
 }
 
-TEST(Utf8DecodeTest, RejectsACensusTheTextDoesNotFit) {
+TEST(Utf8Test, RejectsACensusTheTextDoesNotFit) {
   const std::string_view text = "abcdefghij\xE2\x82\xAC";  // 11 code points, widest U+20AC
   EXPECT_EQ(decode<char32_t>(text, {10, 0xFFFF}), std::nullopt);  // too few units
   EXPECT_EQ(decode<char32_t>(text, {12, 0xFFFF}), std::nullopt);  // too many

@@ -1,6 +1,8 @@
-// UTF-8 to fixed-width code units, in two passes over a text: a census that
-// tells how many code points it holds and how wide the widest is, then a
-// strict decoder that writes them into a buffer of exactly that size.
+// UTF-8 coding of whole texts and single code points.
+//
+// Decoding takes two passes over a text: a census that tells how many code
+// points it holds and how wide the widest is, then a strict decoder that
+// writes them into a buffer of exactly that size.
 //
 //   const Utf8Census census = take_utf8_census(text);
 //   std::u32string out(census.code_points, U'\0');
@@ -8,12 +10,13 @@
 //
 // The Python module builds large export strs this way, choosing the str's
 // storage kind (1, 2 or 4 bytes a character) from the census.
-#ifndef VARDEL_CORE_UTF8_DECODE_H_
-#define VARDEL_CORE_UTF8_DECODE_H_
+#ifndef VARDEL_CORE_UTF8_H_
+#define VARDEL_CORE_UTF8_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace vardel {
@@ -83,6 +86,26 @@ template <class Char>
   return out == out_end;
 }
 
+// Appends the UTF-8 form of `c`, a Unicode scalar value (not a surrogate,
+// at most U+10FFFF).
+inline void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 }  // namespace vardel
 
-#endif  // VARDEL_CORE_UTF8_DECODE_H_
+#endif  // VARDEL_CORE_UTF8_H_
