@@ -6,6 +6,7 @@
 #include "python/mt940.hpp"
 
 #include <cstring>
+#include <exception>
 #include <new>
 #include <optional>
 #include <string>
@@ -35,20 +36,29 @@ constexpr std::string_view kConstructorName = "MT940.__new__()";
 // interpreter lock.
 constexpr size_t kReleaseLockTransactions = 1024;
 
-// Releases the interpreter lock for its lifetime. Nothing of the Python API
-// may be called while it lives: only core calls on data owned by C++ or
-// kept alive by the caller's argument objects.
-class ReleasedLock {
- public:
-  ReleasedLock() : state_(PyEval_SaveThread()) {}
-  // The lock is taken back when the scope ends, also on std::bad_alloc.
-  ~ReleasedLock() { PyEval_RestoreThread(state_); }
-  ReleasedLock(const ReleasedLock&) = delete;  // one release, one restore
-  ReleasedLock& operator=(const ReleasedLock&) = delete;
-
- private:
-  PyThreadState* state_;  // the thread state handed back on restore
-};
+// Runs `f` with the interpreter lock released. Nothing of the Python API may
+// be called inside `f`: only core calls on data owned by C++ or kept alive by
+// the caller's argument objects. An exception from `f` (std::bad_alloc) is
+// rethrown once the lock is back.
+//
+// The lock is taken back by a plain call, not by a destructor: while the
+// interpreter finalizes, PyEval_RestoreThread ends a daemon thread with
+// pthread_exit, a forced unwind of its stack. The unwind passes through here
+// and through every caller up to the interpreter (none of them noexcept; see
+// guard_entry), freeing only C++ data on its way. Out of a destructor, which is
+// noexcept, it would call std::terminate and abort the whole process.
+template <class F>
+void without_lock(F&& f) {
+  PyThreadState* state = PyEval_SaveThread();
+  std::exception_ptr failure;
+  try {
+    std::forward<F>(f)();
+  } catch (...) {  // never a forced unwind: `f` calls nothing that ends the thread
+    failure = std::current_exception();
+  }
+  PyEval_RestoreThread(state);  // may not return, see above
+  if (failure) std::rethrow_exception(failure);
+}
 
 MT940Object* MT940_cast(PyObject* self) { return reinterpret_cast<MT940Object*>(self); }
 
@@ -213,10 +223,9 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   std::optional<ParseOutcome> outcome;
   {
     DecoderChain chain = DecoderChain::for_resolver(resolver_used);
-    ReleasedLock released;
     // The bytes live inside `text`, which the caller's argument tuple or
     // dict keeps alive for the whole call.
-    outcome.emplace(parse_statements(*text_utf8, chain));
+    without_lock([&] { outcome.emplace(parse_statements(*text_utf8, chain)); });
   }  // the lock is back before the chain is released or the result is read
 
   if (!*outcome) return raise_parse_failure(outcome->error());
@@ -248,8 +257,7 @@ void MT940_dealloc(PyObject* self) {
   size_t transactions = 0;
   for (const Statement& statement : obj->statements) transactions += statement.transactions.size();
   if (transactions >= kReleaseLockTransactions) {
-    ReleasedLock unlocked;
-    obj->statements.~vector();
+    without_lock([obj] { obj->statements.~vector(); });
   } else {
     obj->statements.~vector();
   }

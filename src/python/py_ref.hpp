@@ -13,6 +13,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <exception>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -67,13 +68,24 @@ inline PyObject* raise_no_memory() { return PyErr_NoMemory(); }
 
 // Runs `f` (which returns a new reference or null with an error set) and
 // turns std::bad_alloc into MemoryError. Locals of `f` are destroyed before
-// the handler runs, so their references are released on the way.
+// the handler runs, so their references are released on the way. Any other
+// exception ends the process, as it must not enter the interpreter's C frames.
+//
+// Not noexcept, and no catch (...), for the one unwind that must pass: while
+// the interpreter finalizes, a daemon thread that asks for the lock back is
+// ended inside PyEval_RestoreThread by pthread_exit, which glibc carries out
+// as a forced unwind of the whole stack. That unwind has to leave every frame
+// of ours up to the interpreter's; a noexcept frame on its way, or a handler
+// that swallows it, would call std::terminate for the whole process. It is no
+// std::exception, so neither handler here matches it.
 template <class F>
-[[nodiscard]] PyObject* guard_entry(F&& f) noexcept {
+[[nodiscard]] PyObject* guard_entry(F&& f) {
   try {
     return std::forward<F>(f)();
   } catch (const std::bad_alloc&) {
     return raise_no_memory();
+  } catch (const std::exception&) {
+    std::terminate();
   }
 }
 

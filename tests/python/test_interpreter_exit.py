@@ -1,0 +1,83 @@
+"""A program whose daemon threads are inside vardel when its main thread ends
+exits with the status the main thread gives.
+
+While the interpreter finalizes it ends every daemon thread that asks for the
+interpreter lock back, by unwinding that thread's stack. Such a thread may be
+parsing or freeing a large MT940 object with the lock released; the unwind
+must pass through vardel's frames instead of aborting the whole process.
+"""
+
+from __future__ import annotations
+
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+import vardel
+
+RUNS = 3
+
+# Each script gets the directory of the module under test as its argument and
+# ends its main thread while four daemon threads are inside vardel.
+PREAMBLE = """
+import atexit, sys, threading, time
+sys.path.insert(0, sys.argv[1])
+import vardel
+text = (":20:R\\n:25:A\\n:28C:1\\n:60F:C240101EUR1,00\\n"
+        + ":61:240102D1,00NTRFX\\n:86:x\\n" * 20000 + ":62F:C240101EUR1,00\\n")
+
+# The interpreter flushes sys.stdout once it has begun to finalize. This one
+# waits there, so that every thread still inside vardel asks for the lock back
+# while the interpreter finalizes, however slow the build.
+class LingeringStdout:
+    def write(self, s):
+        return len(s)
+    def flush(self):
+        time.sleep(1.0)
+"""
+
+SCRIPTS = {
+    # Parses without the lock, then frees 20000 records without it.
+    "parse": """
+        def spin():
+            while True:
+                vardel.MT940(text)
+        for _ in range(4):
+            threading.Thread(target=spin, daemon=True).start()
+        time.sleep(0.3)
+        sys.stdout = LingeringStdout()
+    """,
+    # Only frees an object that the main thread built, without the lock. The
+    # last exit function lets the threads go and returns once each has begun
+    # to free, so that the interpreter finalizes while they are freeing.
+    "free": """
+        go, freeing = threading.Event(), threading.Semaphore(0)
+        def drop(held):
+            go.wait()
+            freeing.release()
+            held.pop()
+        for _ in range(4):
+            threading.Thread(target=drop, args=([vardel.MT940(text)],), daemon=True).start()
+        @atexit.register
+        def let_go():
+            go.set()
+            for _ in range(4):
+                freeing.acquire()
+        sys.stdout = LingeringStdout()
+    """,
+}
+
+
+@pytest.mark.parametrize("name", SCRIPTS)
+def test_daemon_threads_inside_vardel_leave_the_exit_status_alone(name):
+    script = PREAMBLE + textwrap.dedent(SCRIPTS[name])
+    module_dir = os.path.dirname(vardel.__file__)
+    for _ in range(RUNS):
+        # The environment is kept: under the sanitizer run the child preloads
+        # the same runtimes.
+        run = subprocess.run([sys.executable, "-c", script, module_dir], capture_output=True,
+                             text=True, timeout=300)
+        assert (run.returncode, "terminate" in run.stderr) == (0, False), run.stderr
