@@ -69,7 +69,8 @@ inline PyObject* raise_no_memory() { return PyErr_NoMemory(); }
 // Runs `f` (which returns a new reference or null with an error set) and
 // turns std::bad_alloc into MemoryError. Locals of `f` are destroyed before
 // the handler runs, so their references are released on the way. Any other
-// exception ends the process, as it must not enter the interpreter's C frames.
+// std::exception ends the process, as it must not enter the interpreter's C
+// frames.
 //
 // Not noexcept, and no catch (...), for the one unwind that must pass: while
 // the interpreter finalizes, a daemon thread that asks for the lock back is
