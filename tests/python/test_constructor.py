@@ -1,6 +1,8 @@
 """MT940(text, resolver=None): argument binding, resolver names, parse errors,
 and the release of the interpreter lock during the parse."""
 
+import os
+import subprocess
 import sys
 import threading
 import time
@@ -233,6 +235,35 @@ def test_parse_releases_the_interpreter_lock():
         sys.setswitchinterval(old_interval)
     assert seen["length"] == 250_000
     assert seen["during"] > 0
+
+
+# Runs with its address space capped a little above what it uses: the parse
+# runs out of memory while the lock is released, then parses again uncapped.
+OUT_OF_MEMORY = """
+import resource, sys
+sys.path.insert(0, sys.argv[1])
+import vardel
+text = (":20:R\\n:25:A\\n:28C:1\\n:60F:C240101EUR1,00\\n"
+        + ":61:240102D1,00NTRFX\\n:86:x\\n" * 500_000 + ":62F:C240101EUR1,00\\n")
+with open("/proc/self/statm") as statm:
+    used = int(statm.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (used + 64 * 2**20, resource.RLIM_INFINITY))
+try:
+    vardel.MT940(text)
+except MemoryError as e:
+    print(type(e).__name__, e.args)
+resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+print(len(vardel.MT940(text)))
+"""
+
+
+# AddressSanitizer reserves far more address space than any such cap.
+@pytest.mark.skipif(bool(os.environ.get("VARDEL_SANITIZED")), reason="AddressSanitizer build")
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/statm")
+def test_running_out_of_memory_in_the_parse_raises_memory_error():
+    run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY, os.path.dirname(vardel.__file__)],
+                         capture_output=True, text=True, timeout=300)
+    assert (run.returncode, run.stdout) == (0, "MemoryError ()\n500000\n"), run.stderr
 
 
 def test_parallel_constructions_agree():
