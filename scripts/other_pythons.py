@@ -1,6 +1,7 @@
-"""Prints, one a line, every CPython 3.11 or later on this machine other than
-the interpreter that runs this script: the range pyproject.toml declares, so
-scripts/test.sh builds and tests vardel with each of them too.
+"""Prints, one a line as "VERSION PATH", every CPython 3.11 or later on this
+machine other than the interpreter that runs this script: the range
+pyproject.toml declares, so scripts/test.sh builds and tests vardel with each
+of them too. interpreters() serves the tests that need an older one.
 
 Looks at python3 and python3.N on PATH, in /usr/bin and /usr/local/bin, and
 at pyenv's versions ($PYENV_ROOT, default ~/.pyenv). Each is named by the real
@@ -60,24 +61,32 @@ def probe(exe):
     return tuple(map(int, lines[1].split("."))), lines[2], lines[3] == "True"
 
 
-def main():
-    seen = {os.path.realpath(sys.executable)}
-    found = {}
+def interpreters():
+    """(version tuple, real path, has headers) of every CPython found, each
+    once, lazily in the order of candidates()."""
+    seen = set()
     for exe in candidates():
         info = probe(exe)
-        if info is None:
+        if info is None or info[1] in seen:
             continue
-        version, real, has_headers = info
-        if version < MINIMUM or real in seen:
+        seen.add(info[1])
+        yield info
+
+
+def main():
+    this = os.path.realpath(sys.executable)
+    found = []
+    for version, real, has_headers in interpreters():
+        if version < MINIMUM or real == this:
             continue
-        seen.add(real)
+        shown = ".".join(map(str, version))
         if not has_headers:
-            print(f"other_pythons: {real} (Python {'.'.join(map(str, version))}) has no "
-                  f"Python.h; not tested", file=sys.stderr)
+            print(f"other_pythons: {real} (Python {shown}) has no Python.h; not tested",
+                  file=sys.stderr)
             continue
-        found[real] = version
-    for real, _ in sorted(found.items(), key=lambda item: (item[1], item[0])):
-        print(real)
+        found.append((version, shown, real))
+    for _, shown, real in sorted(found):
+        print(shown, real)
 
 
 if __name__ == "__main__":

@@ -62,9 +62,9 @@ fi
 # the warnings its assertion rewriter gives on newer interpreters are dropped.
 debian_site=$(/usr/bin/python3 -c 'import os, pytest; print(os.path.dirname(os.path.dirname(pytest.__file__)))')
 n=0
-for other in "${others[@]}"; do
+for line in "${others[@]}"; do
+  read -r version other <<<"$line"
   n=$((n + 1))
-  version=$("$other" -c 'import sys; print("%d.%d.%d" % sys.version_info[:3])')
   dir=build/other-$n-python-$version
   step "release build for Python $version ($other)"
   build "$other" "$dir" -DCMAKE_BUILD_TYPE=Release -DVARDEL_TESTS=OFF

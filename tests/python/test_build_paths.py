@@ -11,7 +11,6 @@ installed.
 
 from __future__ import annotations
 
-import glob
 import json
 import os
 import pathlib
@@ -24,6 +23,9 @@ import pytest
 
 import vardel
 from conftest import MIXED, REPO_ROOT, TWO_STATEMENTS
+
+sys.path.insert(0, str(REPO_ROOT / "scripts"))
+import other_pythons  # noqa: E402  (finds the interpreters on this machine)
 
 # Made absolute here (not resolved: a venv's python is a symlink), since the
 # interpreter runs in a scratch directory.
@@ -125,22 +127,10 @@ def test_source_distribution_holds_everything_the_build_reads(tmp_path):
 
 
 def older_interpreter():
-    """Some installed Python older than 3.11, or None."""
-    candidates = [shutil.which(f"python3.{minor}") for minor in range(10, 5, -1)]
-    pyenv_root = os.environ.get("PYENV_ROOT") or os.path.expanduser("~/.pyenv")
-    candidates += sorted(glob.glob(os.path.join(pyenv_root, "versions", "3.*", "bin", "python3")),
-                         reverse=True)
-    for exe in filter(None, candidates):
-        try:
-            run = subprocess.run(
-                [exe, "-c", "import sys; print('%d.%d.%d' % sys.version_info[:3])"],
-                capture_output=True, text=True, env=clean_env(), timeout=30)
-        except (OSError, subprocess.TimeoutExpired):
-            continue
-        version = run.stdout.strip()
-        # pyenv shims of versions that are installed but not selected exit non-zero.
-        if run.returncode == 0 and tuple(map(int, version.split("."))) < (3, 11):
-            return exe, version
+    """(path, version) of the first Python 3 older than 3.11 found, or None."""
+    for version, exe, _ in other_pythons.interpreters():
+        if (3,) <= version < other_pythons.MINIMUM:
+            return exe, ".".join(map(str, version))
     return None
 
 
