@@ -5,8 +5,10 @@
 //   if (!s) return nullptr;          // the interpreter's error is set
 //   return s.release();              // hand the new reference to the caller
 //
-// The holder never touches the object while the interpreter lock is
-// released: keep every PyRef in scopes that hold the lock.
+// Keep every PyRef in scopes that hold the interpreter lock. The one time a
+// PyRef is destroyed without it is when the interpreter ends the thread (see
+// release_owned below); it then lets the reference go instead of touching the
+// object.
 #ifndef VARDEL_PYTHON_PY_REF_H_
 #define VARDEL_PYTHON_PY_REF_H_
 
@@ -16,11 +18,37 @@
 #include <exception>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "core/decimal.hpp"
 
 namespace vardel::python {
+
+// Drops one owned reference (null is allowed) unless this thread no longer
+// holds the interpreter lock.
+//
+// Releasing the last reference can run Python code (a __del__), as can other
+// calls into the interpreter (a __str__, or a finalizer that a garbage
+// collection runs inside an allocation). While the interpreter finalizes, such
+// code may ask for the lock back, and the interpreter then ends the thread
+// with pthread_exit, which glibc carries out as a forced unwind of the whole
+// stack. The unwind passes this function and every frame of ours up to the
+// interpreter's, so neither this nor the PyRef members that call it are
+// noexcept: a noexcept frame on the way would call std::terminate for the
+// whole process. The destructors of the PyRefs still alive in those frames
+// run on the way, without the lock (the thread never got it back): they leak
+// their objects, which is all a thread that is being ended may do. In normal
+// flow the lock is always held, so the test costs one call.
+//
+// The interpreter answers "held" unconditionally once a sub-interpreter has
+// been created in the process; the release then happens as it would without
+// the test. And one unwind cannot pass: a release that ends the thread while
+// a C++ exception unwinds (std::bad_alloc on its way to guard_entry) starts a
+// second unwind inside the first, for which the runtime terminates.
+inline void release_owned(PyObject* p) {
+  if (p != nullptr && PyGILState_Check()) Py_DECREF(p);
+}
 
 class PyRef {
  public:
@@ -34,17 +62,16 @@ class PyRef {
   }
 
   PyRef(PyRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  PyRef& operator=(PyRef&& other) noexcept {
-    if (this != &other) {
-      Py_XDECREF(p_);
-      p_ = std::exchange(other.p_, nullptr);
-    }
+  // Takes the new object first, so that an unwind out of the release of the
+  // old one leaves this PyRef owning exactly one object.
+  PyRef& operator=(PyRef&& other) noexcept(false) {
+    if (this != &other) release_owned(std::exchange(p_, std::exchange(other.p_, nullptr)));
     return *this;
   }
   // Copying would hide a reference-count change; use borrow(get()) instead.
   PyRef(const PyRef&) = delete;
   PyRef& operator=(const PyRef&) = delete;
-  ~PyRef() { Py_XDECREF(p_); }
+  ~PyRef() noexcept(false) { release_owned(p_); }
 
   [[nodiscard]] PyObject* get() const { return p_; }  // Borrowed.
   // Gives up ownership: the caller now holds the reference.
@@ -55,6 +82,10 @@ class PyRef {
   explicit PyRef(PyObject* p) : p_(p) {}
   PyObject* p_ = nullptr;  // owned; null when empty
 };
+
+// A container or class whose destructor is noexcept would stop that unwind;
+// hold PyRefs only in locals and in classes without a noexcept destructor.
+static_assert(!std::is_nothrow_destructible_v<PyRef>);
 
 // A new str from UTF-8 that the core guarantees to be valid; null with the
 // interpreter's error set when it cannot be made.
@@ -74,11 +105,14 @@ inline PyObject* raise_no_memory() { return PyErr_NoMemory(); }
 //
 // Not noexcept, and no catch (...), for the one unwind that must pass: while
 // the interpreter finalizes, a daemon thread that asks for the lock back is
-// ended inside PyEval_RestoreThread by pthread_exit, which glibc carries out
-// as a forced unwind of the whole stack. That unwind has to leave every frame
-// of ours up to the interpreter's; a noexcept frame on its way, or a handler
-// that swallows it, would call std::terminate for the whole process. It is no
-// std::exception, so neither handler here matches it.
+// ended by pthread_exit, which glibc carries out as a forced unwind of the
+// whole stack. That happens in vardel's own hand-back after the parse and in
+// any Python code that vardel runs, directly (a __str__) or by releasing a
+// reference (a __del__). The unwind has to leave every frame of ours up to the
+// interpreter's; a noexcept frame on its way, or a handler that swallows it,
+// would call std::terminate for the whole process. It is no std::exception, so
+// neither handler here matches it, and the PyRefs it destroys on its way leave
+// their objects alone (see release_owned).
 template <class F>
 [[nodiscard]] PyObject* guard_entry(F&& f) {
   try {

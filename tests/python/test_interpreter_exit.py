@@ -3,8 +3,10 @@ exits with the status the main thread gives.
 
 While the interpreter finalizes it ends every daemon thread that asks for the
 interpreter lock back, by unwinding that thread's stack. Such a thread may be
-parsing or freeing a large MT940 object with the lock released; the unwind
-must pass through vardel's frames instead of aborting the whole process.
+parsing or freeing a large MT940 object with the lock released, or running
+Python code that vardel called, such as the __del__ of an object whose last
+reference vardel drops; the unwind must pass through vardel's frames instead
+of aborting the whole process.
 """
 
 from __future__ import annotations
@@ -69,6 +71,32 @@ SCRIPTS = {
         sys.stdout = LingeringStdout()
     """,
 }
+
+# vardel holds the last reference to what K.__str__ returns (the text of a
+# keyword that is not a str, for the TypeError) and drops it, which runs
+# Q.__del__. The tiny switch interval makes Python code ask for the lock back
+# at every turn, a sleep asks for it when it wakes.
+RELEASE = """
+    sys.setswitchinterval(1e-6)
+    class Q(str):
+        def __del__(self):
+            {work}
+    class K:
+        def __str__(self):
+            return Q("k")
+    def spin():
+        while True:
+            try:
+                vardel.MT940("x", **{{K(): 1}})
+            except TypeError:
+                pass
+    for _ in range(4):
+        threading.Thread(target=spin, daemon=True).start()
+    time.sleep(0.3)
+    sys.stdout = LingeringStdout()
+"""
+SCRIPTS["release-sleeping"] = RELEASE.format(work="time.sleep(0.0002)")
+SCRIPTS["release-busy"] = RELEASE.format(work="sum(range(2000))")
 
 
 @pytest.mark.parametrize("name", SCRIPTS)
