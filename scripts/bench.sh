@@ -5,13 +5,17 @@
 #   scripts/bench.sh                       # build-bench/, 120k transactions
 #   scripts/bench.sh -n 500000 --strict    # options go to bench/run_bench.py
 #
+# PYTHON (or BENCH_PYTHON) selects the interpreter, default Debian's
+# /usr/bin/python3; each one has its own build folder (scripts/build_dir.sh).
+#
 # Also runs the C++ micro benchmark when Google Benchmark is installed and
 # BENCH_CORE=1 is set.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BENCH_BUILD_DIR:-$ROOT/build-bench}"
-PYTHON="${BENCH_PYTHON:-/usr/bin/python3}"
+source "$ROOT/scripts/build_dir.sh"
+PYTHON="${BENCH_PYTHON:-${PYTHON:-/usr/bin/python3}}"
+BUILD_DIR="${BENCH_BUILD_DIR:-$(build_dir "$ROOT/build-bench" "$PYTHON")}"
 WORK_DIR="${BENCH_WORK_DIR:-$BUILD_DIR/bench-work}"
 
 cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DVARDEL_PYTHON=ON \

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   googletest libgtest-dev
-  python3 python3-dev python3-venv python3-pip python3-setuptools python3-pytest
+  python3 python3-dev python3-venv python3-pip python3-setuptools python3-wheel python3-pytest
   clang-14 libclang-rt-14-dev
   unicode-data
 )
