@@ -19,14 +19,16 @@ interpreter_id() {
 sys.stdout.write("%d.%d.%d %s\n" % (tuple(sys.version_info[:3]) + (os.path.realpath(sys.executable),)))'
 }
 
+# Debian's interpreter, asked once; empty where it is missing.
+default_interpreter_id=$(interpreter_id /usr/bin/python3 2>/dev/null || true)
+
 build_dir() {  # build_dir BASE PYTHON
-  local base=$1 python=$2 id default version path
+  local base=$1 python=$2 id version path
   if ! id=$(interpreter_id "$python" 2>/dev/null); then
     echo "PYTHON=$python: cannot run this interpreter" >&2
     return 1
   fi
-  default=$(interpreter_id /usr/bin/python3 2>/dev/null) || default=""
-  if [[ $id == "$default" ]]; then
+  if [[ $id == "$default_interpreter_id" ]]; then
     echo "$base"
     return
   fi

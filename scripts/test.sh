@@ -43,6 +43,7 @@ run_pytest() {  # run_pytest PYTHON DIR PYTEST-ARGS...: tests of the module buil
 others=()
 found=$("$python" scripts/other_pythons.py)
 [[ -z $found ]] || mapfile -t others <<<"$found"
+no_others="no CPython 3.11 or later besides $python on this machine: skipping"
 
 release=$(build_dir build/release "$python")
 step "release build ($release)"
@@ -59,7 +60,7 @@ if ((${#others[@]})); then
   PYTHON=$other bash scripts/demo.sh | tail -n 1
   PYTHON=$python bash scripts/demo.sh | tail -n 1
 else
-  echo "no CPython 3.11 or later besides $python on this machine: skipping"
+  echo "$no_others"
 fi
 
 asan=$(build_dir build/asan "$python")
@@ -78,7 +79,7 @@ step "pip install into a fresh venv"
 # Nothing can be downloaded: the venv builds with the interpreter's own
 # setuptools and wheel.
 if "$python" -c 'import setuptools, wheel' 2>/dev/null; then
-  venv=$root/$(build_dir build/venv "$python")
+  venv=$root/build/venv
   rm -rf "$venv"
   "$python" -m venv --system-site-packages "$venv"
   "$venv/bin/pip" install -q --no-build-isolation --no-deps "$root"
@@ -90,7 +91,7 @@ else
 fi
 
 step "other interpreters"
-((${#others[@]})) || echo "no CPython 3.11 or later besides $python on this machine: skipping"
+((${#others[@]})) || echo "$no_others"
 for line in "${others[@]}"; do
   read -r version other <<<"$line"
   dir=$(build_dir build/release "$other")
