@@ -1,5 +1,6 @@
 // The module object `vardel`: PyInit_vardel, the process-wide module record,
-// the class-building helper and the panic exception.
+// the class-building helper, the panic exception and the error for an
+// instance that its constructor did not make.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
@@ -16,7 +17,7 @@
 namespace vardel::python {
 
 // ---------------------------------------------------------------------------
-// Class building and the panic exception
+// Class building, the panic exception, the unmade-instance error
 
 PyObject* build_type_once(PyObject** cell, PyType_Spec* spec, const char* class_name) {
   if (*cell != nullptr) return *cell;
@@ -75,6 +76,11 @@ PyObject* raise_panic(std::string_view message) {
   PyObject* text = new_str(message);
   if (text == nullptr) return nullptr;
   PyErr_Restore(Py_NewRef(panic_type), text, nullptr);
+  return nullptr;
+}
+
+PyObject* raise_not_constructed(const char* class_name) {
+  PyErr_Format(PyExc_TypeError, "%s object was not made by its constructor", class_name);
   return nullptr;
 }
 

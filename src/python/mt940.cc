@@ -60,10 +60,28 @@ void without_lock(F&& f) {
   if (failure) std::rethrow_exception(failure);
 }
 
+constexpr const char* kMT940Name = "MT940";
+
 MT940Object* MT940_cast(PyObject* self) { return reinterpret_cast<MT940Object*>(self); }
 
-const Statement& first_statement(PyObject* self) {
-  return MT940_cast(self)->statements.front();
+// The object's data, or null with the error set when MT940_new did not make
+// it. Every entry past the constructor starts here.
+const MT940Object* MT940_data(PyObject* self) {
+  const MT940Object* obj = MT940_cast(self);
+  if (!obj->constructed) {
+    raise_not_constructed(kMT940Name);
+    return nullptr;
+  }
+  return obj;
+}
+
+const Statement& first_statement(const MT940Object& obj) { return obj.statements.front(); }
+
+// A property that reads the object's data.
+template <PyObject* (*Get)(const MT940Object&)>
+PyObject* property(PyObject* self, void* Py_UNUSED(closure)) {
+  const MT940Object* obj = MT940_data(self);
+  return obj == nullptr ? nullptr : Get(*obj);
 }
 
 // Raises `type` with the message text as its one argument. Returns null.
@@ -241,6 +259,7 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   // Moves cannot fail, so the object is complete once both are placed.
   new (&obj->statements) std::vector<Statement>(std::move(**outcome));
   new (&obj->resolver_used) std::string(std::move(resolver_used));
+  obj->constructed = true;
   return self;
 }
 
@@ -251,17 +270,21 @@ PyObject* MT940_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 void MT940_dealloc(PyObject* self) {
   PyTypeObject* tp = Py_TYPE(self);
   MT940Object* obj = MT940_cast(self);
-  // Freeing a large statement vector takes milliseconds and touches only C++
-  // memory, so other threads may run meanwhile; a small one is freed faster
-  // than the interpreter lock changes hands.
-  size_t transactions = 0;
-  for (const Statement& statement : obj->statements) transactions += statement.transactions.size();
-  if (transactions >= kReleaseLockTransactions) {
-    without_lock([obj] { obj->statements.~vector(); });
-  } else {
-    obj->statements.~vector();
+  if (obj->constructed) {
+    // Freeing a large statement vector takes milliseconds and touches only C++
+    // memory, so other threads may run meanwhile; a small one is freed faster
+    // than the interpreter lock changes hands.
+    size_t transactions = 0;
+    for (const Statement& statement : obj->statements) {
+      transactions += statement.transactions.size();
+    }
+    if (transactions >= kReleaseLockTransactions) {
+      without_lock([obj] { obj->statements.~vector(); });
+    } else {
+      obj->statements.~vector();
+    }
+    obj->resolver_used.~basic_string();
   }
-  obj->resolver_used.~basic_string();
   tp->tp_free(self);
   Py_DECREF(tp);
 }
@@ -270,33 +293,35 @@ void MT940_dealloc(PyObject* self) {
 // Length and properties
 
 Py_ssize_t MT940_length(PyObject* self) {
-  return static_cast<Py_ssize_t>(first_statement(self).transactions.size());
+  const MT940Object* obj = MT940_data(self);
+  if (obj == nullptr) return -1;
+  return static_cast<Py_ssize_t>(first_statement(*obj).transactions.size());
 }
 
-PyObject* MT940_get_account(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(first_statement(self).account_identification);
+PyObject* MT940_get_account(const MT940Object& obj) {
+  return new_str(first_statement(obj).account_identification);
 }
 
-PyObject* MT940_get_currency(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(first_statement(self).opening_balance.currency);
+PyObject* MT940_get_currency(const MT940Object& obj) {
+  return new_str(first_statement(obj).opening_balance.currency);
 }
 
-PyObject* MT940_get_opening_balance(PyObject* self, void* Py_UNUSED(closure)) {
+PyObject* MT940_get_opening_balance(const MT940Object& obj) {
   // The amount as written: a D mark does not make it negative.
-  return new_float(first_statement(self).opening_balance.amount);
+  return new_float(first_statement(obj).opening_balance.amount);
 }
 
-PyObject* MT940_get_closing_balance(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_float(first_statement(self).closing_balance.amount);
+PyObject* MT940_get_closing_balance(const MT940Object& obj) {
+  return new_float(first_statement(obj).closing_balance.amount);
 }
 
-PyObject* MT940_get_resolver_used(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(MT940_cast(self)->resolver_used);
+PyObject* MT940_get_resolver_used(const MT940Object& obj) {
+  return new_str(obj.resolver_used);
 }
 
-PyObject* MT940_get_transactions(PyObject* self, void* Py_UNUSED(closure)) {
-  return guard_entry([self]() -> PyObject* {
-    const std::vector<TransactionRecord>& records = first_statement(self).transactions;
+PyObject* MT940_get_transactions(const MT940Object& obj) {
+  return guard_entry([&obj]() -> PyObject* {
+    const std::vector<TransactionRecord>& records = first_statement(obj).transactions;
     PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(records.size())));
     if (!list) return nullptr;
     for (size_t i = 0; i < records.size(); ++i) {
@@ -313,19 +338,21 @@ PyObject* MT940_get_transactions(PyObject* self, void* Py_UNUSED(closure)) {
 
 template <std::string (*Writer)(const std::vector<Statement>&)>
 PyObject* MT940_export(PyObject* self, PyObject* Py_UNUSED(ignored)) {
-  return guard_entry([self] { return new_large_str(Writer(MT940_cast(self)->statements)); });
+  const MT940Object* obj = MT940_data(self);
+  if (obj == nullptr) return nullptr;
+  return guard_entry([obj] { return new_large_str(Writer(obj->statements)); });
 }
 
 // ---------------------------------------------------------------------------
 // Class object
 
 PyGetSetDef MT940_getset[] = {
-    {"account", MT940_get_account, nullptr, "", nullptr},
-    {"currency", MT940_get_currency, nullptr, "", nullptr},
-    {"opening_balance", MT940_get_opening_balance, nullptr, "", nullptr},
-    {"closing_balance", MT940_get_closing_balance, nullptr, "", nullptr},
-    {"resolver_used", MT940_get_resolver_used, nullptr, "", nullptr},
-    {"transactions", MT940_get_transactions, nullptr, "", nullptr},
+    {"account", property<MT940_get_account>, nullptr, "", nullptr},
+    {"currency", property<MT940_get_currency>, nullptr, "", nullptr},
+    {"opening_balance", property<MT940_get_opening_balance>, nullptr, "", nullptr},
+    {"closing_balance", property<MT940_get_closing_balance>, nullptr, "", nullptr},
+    {"resolver_used", property<MT940_get_resolver_used>, nullptr, "", nullptr},
+    {"transactions", property<MT940_get_transactions>, nullptr, "", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -336,7 +363,6 @@ PyMethodDef MT940_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-constexpr const char* kMT940Name = "MT940";
 constexpr const char* kMT940Signature = "(text, resolver=None)";
 constexpr const char* kMT940Description =
     "A parsed MT940 bank statement.\n"

@@ -15,8 +15,13 @@ namespace vardel::python {
 // The Python instance: object header, then the owned parse result. The C++
 // members are placement-constructed right after allocation in MT940_new and
 // destroyed in the dealloc; the object never changes in between.
+// `constructed` is set once both are built. The type's allocator zeroes the
+// whole instance, so it reads false in an object that MT940_new did not make
+// (one that object.__new__ allocated): its members were never built and are
+// neither read nor destroyed.
 struct MT940Object {
   PyObject_HEAD
+  bool constructed;
   std::vector<Statement> statements;  // never empty, in input order
   std::string resolver_used;          // the resolver argument as given, or "auto"
 };

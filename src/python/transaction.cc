@@ -47,8 +47,24 @@ double signed_amount_value(const Transaction& t) {
 
 namespace {
 
-const Transaction& Transaction_data(PyObject* self) {
-  return reinterpret_cast<TransactionObject*>(self)->data;
+constexpr const char* kTransactionName = "Transaction";
+
+TransactionObject* Transaction_cast(PyObject* self) {
+  return reinterpret_cast<TransactionObject*>(self);
+}
+
+// Every property and method reaches the data through these two wrappers,
+// which raise instead when the object's data was never built.
+template <PyObject* (*Get)(const Transaction&)>
+PyObject* property(PyObject* self, void* Py_UNUSED(closure)) {
+  const TransactionObject* obj = Transaction_cast(self);
+  if (!obj->constructed) return raise_not_constructed(kTransactionName);
+  return Get(obj->data);
+}
+
+template <PyObject* (*Call)(const Transaction&)>
+PyObject* method(PyObject* self, PyObject* Py_UNUSED(ignored)) {
+  return property<Call>(self, nullptr);
 }
 
 PyObject* new_bool(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
@@ -76,7 +92,8 @@ PyObject* Transaction_no_new(PyTypeObject* type, PyObject* Py_UNUSED(args),
 
 void Transaction_dealloc(PyObject* self) {
   PyTypeObject* tp = Py_TYPE(self);
-  reinterpret_cast<TransactionObject*>(self)->data.~Transaction();
+  TransactionObject* obj = Transaction_cast(self);
+  if (obj->constructed) obj->data.~Transaction();
   tp->tp_free(self);
   Py_DECREF(tp);
 }
@@ -84,57 +101,54 @@ void Transaction_dealloc(PyObject* self) {
 // ---------------------------------------------------------------------------
 // Properties
 
-PyObject* Transaction_get_value_date(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_date_str(Transaction_data(self).value_date);
+PyObject* Transaction_get_value_date(const Transaction& t) {
+  return new_date_str(t.value_date);
 }
 
-PyObject* Transaction_get_entry_date(PyObject* self, void* Py_UNUSED(closure)) {
-  const Transaction& t = Transaction_data(self);
+PyObject* Transaction_get_entry_date(const Transaction& t) {
   if (!t.entry_date) Py_RETURN_NONE;
   return new_date_str(*t.entry_date);
 }
 
-PyObject* Transaction_get_debit_credit(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(Transaction_data(self).debit_credit);
+PyObject* Transaction_get_debit_credit(const Transaction& t) {
+  return new_str(t.debit_credit);
 }
 
-PyObject* Transaction_get_amount(PyObject* self, void* Py_UNUSED(closure)) {
+PyObject* Transaction_get_amount(const Transaction& t) {
   // The signed amount, the same value as signed_amount().
-  return new_signed_amount(Transaction_data(self));
+  return new_signed_amount(t);
 }
 
-PyObject* Transaction_get_is_credit(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_bool(is_credit_code(Transaction_data(self).debit_credit));
+PyObject* Transaction_get_is_credit(const Transaction& t) {
+  return new_bool(is_credit_code(t.debit_credit));
 }
 
-PyObject* Transaction_get_is_debit(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_bool(is_debit_code(Transaction_data(self).debit_credit));
+PyObject* Transaction_get_is_debit(const Transaction& t) {
+  return new_bool(is_debit_code(t.debit_credit));
 }
 
-PyObject* Transaction_get_is_reversal(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_bool(Transaction_data(self).is_reversal);
+PyObject* Transaction_get_is_reversal(const Transaction& t) {
+  return new_bool(t.is_reversal);
 }
 
-PyObject* Transaction_get_transaction_type(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(Transaction_data(self).transaction_type);
+PyObject* Transaction_get_transaction_type(const Transaction& t) {
+  return new_str(t.transaction_type);
 }
 
-PyObject* Transaction_get_customer_reference(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(Transaction_data(self).customer_reference);
+PyObject* Transaction_get_customer_reference(const Transaction& t) {
+  return new_str(t.customer_reference);
 }
 
-PyObject* Transaction_get_bank_reference(PyObject* self, void* Py_UNUSED(closure)) {
-  const Transaction& t = Transaction_data(self);
+PyObject* Transaction_get_bank_reference(const Transaction& t) {
   if (!t.bank_reference) Py_RETURN_NONE;
   return new_str(*t.bank_reference);
 }
 
-PyObject* Transaction_get_details(PyObject* self, void* Py_UNUSED(closure)) {
-  return new_str(Transaction_data(self).details);
+PyObject* Transaction_get_details(const Transaction& t) {
+  return new_str(t.details);
 }
 
-PyObject* Transaction_get_structured_details(PyObject* self, void* Py_UNUSED(closure)) {
-  const Transaction& t = Transaction_data(self);
+PyObject* Transaction_get_structured_details(const Transaction& t) {
   if (!t.structured_details) Py_RETURN_NONE;
   PyRef dict = PyRef::steal(PyDict_New());
   if (!dict) return nullptr;
@@ -165,54 +179,53 @@ PyObject* lookup_str(const Transaction& t, std::string_view fallback) {
   return guard_entry([&t] { return new_str(Lookup(*t.structured_details)); });
 }
 
-PyObject* Transaction_get_counterparty(PyObject* self, void* Py_UNUSED(closure)) {
-  return lookup_str<&counterparty_from_details>(Transaction_data(self), "");
+PyObject* Transaction_get_counterparty(const Transaction& t) {
+  return lookup_str<&counterparty_from_details>(t, "");
 }
 
-PyObject* Transaction_get_counter_iban(PyObject* self, void* Py_UNUSED(closure)) {
-  return lookup_str<&counter_iban_from_details>(Transaction_data(self), "");
+PyObject* Transaction_get_counter_iban(const Transaction& t) {
+  return lookup_str<&counter_iban_from_details>(t, "");
 }
 
-PyObject* Transaction_get_purpose(PyObject* self, void* Py_UNUSED(closure)) {
-  const Transaction& t = Transaction_data(self);
+PyObject* Transaction_get_purpose(const Transaction& t) {
   return lookup_str<&purpose_from_details>(t, t.details);
 }
 
 // ---------------------------------------------------------------------------
 // Methods
 
-PyObject* Transaction_signed_amount(PyObject* self, PyObject* Py_UNUSED(ignored)) {
-  return new_signed_amount(Transaction_data(self));
+PyObject* Transaction_signed_amount(const Transaction& t) {
+  return new_signed_amount(t);
 }
 
 // ---------------------------------------------------------------------------
 // Class object
 
 PyGetSetDef Transaction_getset[] = {
-    {"value_date", Transaction_get_value_date, nullptr, "", nullptr},
-    {"entry_date", Transaction_get_entry_date, nullptr, "", nullptr},
-    {"debit_credit", Transaction_get_debit_credit, nullptr, "", nullptr},
-    {"amount", Transaction_get_amount, nullptr, "", nullptr},
-    {"is_credit", Transaction_get_is_credit, nullptr, "", nullptr},
-    {"is_debit", Transaction_get_is_debit, nullptr, "", nullptr},
-    {"is_reversal", Transaction_get_is_reversal, nullptr, "", nullptr},
-    {"transaction_type", Transaction_get_transaction_type, nullptr, "", nullptr},
-    {"customer_reference", Transaction_get_customer_reference, nullptr, "", nullptr},
-    {"bank_reference", Transaction_get_bank_reference, nullptr, "", nullptr},
-    {"details", Transaction_get_details, nullptr, "", nullptr},
-    {"structured_details", Transaction_get_structured_details, nullptr, "", nullptr},
-    {"counterparty", Transaction_get_counterparty, nullptr, "", nullptr},
-    {"counter_iban", Transaction_get_counter_iban, nullptr, "", nullptr},
-    {"purpose", Transaction_get_purpose, nullptr, "", nullptr},
+    {"value_date", property<Transaction_get_value_date>, nullptr, "", nullptr},
+    {"entry_date", property<Transaction_get_entry_date>, nullptr, "", nullptr},
+    {"debit_credit", property<Transaction_get_debit_credit>, nullptr, "", nullptr},
+    {"amount", property<Transaction_get_amount>, nullptr, "", nullptr},
+    {"is_credit", property<Transaction_get_is_credit>, nullptr, "", nullptr},
+    {"is_debit", property<Transaction_get_is_debit>, nullptr, "", nullptr},
+    {"is_reversal", property<Transaction_get_is_reversal>, nullptr, "", nullptr},
+    {"transaction_type", property<Transaction_get_transaction_type>, nullptr, "", nullptr},
+    {"customer_reference", property<Transaction_get_customer_reference>, nullptr, "", nullptr},
+    {"bank_reference", property<Transaction_get_bank_reference>, nullptr, "", nullptr},
+    {"details", property<Transaction_get_details>, nullptr, "", nullptr},
+    {"structured_details", property<Transaction_get_structured_details>, nullptr, "", nullptr},
+    {"counterparty", property<Transaction_get_counterparty>, nullptr, "", nullptr},
+    {"counter_iban", property<Transaction_get_counter_iban>, nullptr, "", nullptr},
+    {"purpose", property<Transaction_get_purpose>, nullptr, "", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef Transaction_methods[] = {
-    {"signed_amount", Transaction_signed_amount, METH_NOARGS, "signed_amount($self)\n--\n\n"},
+    {"signed_amount", method<Transaction_signed_amount>, METH_NOARGS,
+     "signed_amount($self)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
-constexpr const char* kTransactionName = "Transaction";
 constexpr const char* kTransactionDescription = "A parsed MT940 transaction exposed to Python.";
 
 PyObject* g_transaction_type = nullptr;  // one reference, kept for the process
@@ -251,7 +264,9 @@ PyObject* Transaction_new_object(Transaction&& data) {
   PyObject* self = type->tp_alloc(type, 0);
   if (self == nullptr) return nullptr;
   // A move cannot fail, so the object is complete once the data is placed.
-  new (&reinterpret_cast<TransactionObject*>(self)->data) Transaction(std::move(data));
+  TransactionObject* obj = Transaction_cast(self);
+  new (&obj->data) Transaction(std::move(data));
+  obj->constructed = true;
   return self;
 }
 

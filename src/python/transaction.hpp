@@ -40,8 +40,13 @@ struct Transaction {
 
 // The Python instance: object header, then the owned data, which is
 // placement-constructed right after allocation and destroyed in dealloc.
+// `constructed` is set once `data` is built. The type's allocator zeroes the
+// whole instance, so it reads false in an object that Transaction_new_object
+// did not make (one that object.__new__ allocated): its `data` was never built
+// and is neither read nor destroyed.
 struct TransactionObject {
   PyObject_HEAD
+  bool constructed;
   Transaction data;
 };
 

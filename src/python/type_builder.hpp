@@ -1,5 +1,6 @@
 // Helpers shared by the class definitions: building a class object from its
-// spec once per process, and the module's panic exception.
+// spec once per process, the module's panic exception, and the error for an
+// instance that its constructor did not make.
 #ifndef VARDEL_PYTHON_TYPE_BUILDER_H_
 #define VARDEL_PYTHON_TYPE_BUILDER_H_
 
@@ -21,6 +22,13 @@ namespace vardel::python {
 // `except Exception` does not swallow a broken invariant) with `message`.
 // Always returns null.
 PyObject* raise_panic(std::string_view message);
+
+// Raises TypeError "{class_name} object was not made by its constructor".
+// Every entry of an instance raises it when the instance's C++ data was never
+// built: Python code can replace a class's __new__ and so reach
+// object.__new__, which allocates a zeroed instance and calls nothing of
+// ours. Always returns null.
+PyObject* raise_not_constructed(const char* class_name);
 
 }  // namespace vardel::python
 

@@ -4,8 +4,10 @@ import importlib
 import inspect
 import json
 import os
+import subprocess
 import sys
 import textwrap
+from unittest import mock
 
 import pytest
 
@@ -132,6 +134,61 @@ def test_transaction_has_no_constructor(args, kwargs):
 def test_classes_cannot_be_subclassed(cls):
     with pytest.raises(TypeError, match="is not an acceptable base type"):
         type("Sub", (cls,), {})
+
+
+def test_classes_stay_open_to_patching(mixed):
+    with mock.patch.object(vardel.MT940, "to_json", return_value="patched"):
+        assert mixed.to_json() == "patched"
+    assert json.loads(mixed.to_json())
+
+
+# Python code can replace a class's __new__, and once the replacement is a
+# Python function, object.__new__ passes its safety check: it allocates a
+# zeroed instance whose C++ data was never built. The script tries every entry
+# of such an instance (argv: module directory, class name), then frees it.
+UNMADE = """
+import gc, json, sys
+sys.path.insert(0, sys.argv[1])
+import vardel
+cls = getattr(vardel, sys.argv[2])
+cls.__new__ = lambda cls, *args, **kwargs: None
+cls.__new__ = object.__new__
+obj = cls()
+entries = {"len": lambda: len(obj), "bool": lambda: bool(obj)} if cls is vardel.MT940 else {}
+for name, attr in vars(cls).items():
+    kind = type(attr).__name__
+    if kind == "getset_descriptor":
+        entries[name] = lambda name=name: getattr(obj, name)
+    elif kind == "method_descriptor":
+        entries[name] = lambda name=name: getattr(obj, name)()
+outcomes = {"repr": repr(obj).split(" at 0x")[0]}
+for name, entry in entries.items():
+    try:
+        entry()
+    except BaseException as err:
+        outcomes[name] = [type(err).__name__, str(err)]
+    else:
+        outcomes[name] = "returned"
+del obj
+gc.collect()
+print(json.dumps(outcomes))
+"""
+
+
+@pytest.mark.parametrize("name, entries", [
+    pytest.param("MT940", ["len", "bool"] + MT940_ATTRIBUTES + MT940_METHODS, id="MT940"),
+    pytest.param("Transaction", TRANSACTION_PROPERTIES + ["signed_amount"], id="Transaction"),
+])
+def test_instance_not_made_by_its_constructor_refuses_every_entry(name, entries):
+    # The environment is kept: under the sanitizer run the child preloads the
+    # same runtimes.
+    run = subprocess.run([sys.executable, "-c", UNMADE, os.path.dirname(vardel.__file__), name],
+                         capture_output=True, text=True, timeout=120)
+    assert run.returncode == 0, run.stderr
+    outcomes = json.loads(run.stdout)
+    assert outcomes.pop("repr") == f"<builtins.{name} object"
+    refusal = ["TypeError", f"{name} object was not made by its constructor"]
+    assert outcomes == {entry: refusal for entry in entries}
 
 
 def test_instances_refuse_attribute_changes(mixed):
