@@ -18,12 +18,13 @@ def first_lines(text, count=6):
 def main(argv):
     path = pathlib.Path(argv[1]) if len(argv) > 1 else pathlib.Path(__file__).with_name("sample.sta")
     resolver = argv[2] if len(argv) > 2 else None
-    # MT940 files are usually Latin-1 or UTF-8; decode leniently for the demo.
+    # UTF-8 without its byte-order mark, else the bank's 8-bit encoding: many
+    # banks write ISO-8859-1 (ISO-8859-2 and cp1252 are others).
     raw = path.read_bytes()
     try:
-        text = raw.decode("utf-8")
+        text = raw.decode("utf-8-sig")
     except UnicodeDecodeError:
-        text = raw.decode("latin-1")
+        text = raw.decode("iso-8859-1")
 
     try:
         statement = vardel.MT940(text, resolver)
