@@ -37,9 +37,10 @@ constexpr std::string_view kConstructorName = "MT940.__new__()";
 constexpr size_t kReleaseLockTransactions = 1024;
 
 // Runs `f` with the interpreter lock released. Nothing of the Python API may
-// be called inside `f`: only core calls on data owned by C++ or kept alive by
-// the caller's argument objects. An exception from `f` (std::bad_alloc) is
-// rethrown once the lock is back.
+// be called inside `f`: only core calls on data owned by C++ or inside Python
+// objects that the caller holds a reference of its own to (a borrowed one is
+// not enough: any other thread may drop the owner's). An exception from `f`
+// (std::bad_alloc) is rethrown once the lock is back.
 //
 // The lock is taken back by a plain call, not by a destructor: while the
 // interpreter finalizes, PyEval_RestoreThread ends a daemon thread with
@@ -159,8 +160,8 @@ PyObject* raise_parse_failure(const ParseFailure& failure) {
 // Constructor and deallocation
 
 PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  PyObject* text = nullptr;      // Borrowed (from args or kwargs).
-  PyObject* resolver = nullptr;  // Borrowed.
+  PyObject* text = nullptr;      // Borrowed (from args or kwargs) until bound.
+  PyObject* resolver = nullptr;  // Borrowed until bound.
 
   const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
   if (nargs > 2) {
@@ -228,6 +229,13 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     msg += " missing 1 required positional argument: 'text'";
     return raise_with_text(PyExc_TypeError, msg);
   }
+  // Both arguments are owned until the call returns. The caller's argument
+  // tuple keeps a positional one alive, but a keyword dict (a fresh one for
+  // MT940(text=...) and MT940(**d)) may hold the only reference, and another
+  // thread that reaches the dict through gc can clear it while the parse runs
+  // without the lock.
+  const PyRef text_owned = PyRef::borrow(text);
+  const PyRef resolver_owned = PyRef::borrow(resolver);
   std::optional<std::string_view> text_utf8 = str_argument("text", text);
   if (!text_utf8) return nullptr;
   std::string_view resolver_name = "auto";
@@ -241,8 +249,8 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   std::optional<ParseOutcome> outcome;
   {
     DecoderChain chain = DecoderChain::for_resolver(resolver_used);
-    // The bytes live inside `text`, which the caller's argument tuple or
-    // dict keeps alive for the whole call.
+    // The bytes live inside `text`, owned by `text_owned` until the lock is
+    // back.
     without_lock([&] { outcome.emplace(parse_statements(*text_utf8, chain)); });
   }  // the lock is back before the chain is released or the result is read
 

@@ -4,6 +4,9 @@ shares nothing between calls, and the objects never change once built."""
 
 from __future__ import annotations
 
+import os
+import subprocess
+import sys
 import threading
 
 import pytest
@@ -152,3 +155,48 @@ def test_threads_dropping_large_objects_at_once_match_one_thread():
 
     run_threads(work)
     assert mismatches == []
+
+
+# Another thread reaches the keyword dict of a running MT940(**kwargs) call
+# through gc and clears it while the parse runs without the lock. The dict
+# held the only reference to the text; the parse must hold its own.
+CLEARED_KEYWORDS = """
+import gc, sys, threading
+sys.path.insert(0, sys.argv[1])
+import vardel
+key = sys.argv[2]
+
+class S(str):  # gc tracks it, and so the keyword dict that holds it
+    pass
+
+cleared = threading.Event()
+
+def clear_keyword_dict():
+    while True:
+        for o in gc.get_objects():
+            if type(o) is dict and type(o.get(key)) is S:
+                o.clear()  # drops the only reference to the text
+                cleared.set()
+                return
+
+def text():
+    return (":20:R\\n:25:A\\n:28C:1\\n:60F:C240101EUR1,00\\n"
+            + ":61:240102D1,00NTRFX\\n:86:M\\u00fcller\\n" * 20_000 + ":62F:C240101EUR1,00\\n")
+
+gc.freeze()  # the clearer scans only what is made from here on
+threading.Thread(target=clear_keyword_dict, daemon=True).start()
+if key == "resolver":
+    m = vardel.MT940(**{"text": text(), "resolver": S("auto")})
+else:
+    m = vardel.MT940(**{"text": S(text())})
+print(cleared.is_set(), m.account, len(m.transactions), m.transactions[-1].details)
+"""
+
+
+@pytest.mark.parametrize("key", ["resolver", "text"])
+def test_keyword_dict_cleared_by_another_thread_during_the_parse(key):
+    # The environment is kept: under the sanitizer run the child preloads the
+    # same runtimes.
+    run = subprocess.run([sys.executable, "-c", CLEARED_KEYWORDS, os.path.dirname(vardel.__file__),
+                          key], capture_output=True, text=True, timeout=120)
+    assert (run.returncode, run.stdout) == (0, "True A 20000 M\u00fcller\n"), run.stderr[-2000:]
