@@ -7,6 +7,7 @@ subdirectory does) when that variable is set, else an installed vardel.
 
 import os
 import pathlib
+import subprocess
 import sys
 
 import pytest
@@ -20,6 +21,14 @@ if _build_dir:
 import vardel  # noqa: E402  (after the path set-up above)
 
 REPO_ROOT = pathlib.Path(__file__).resolve().parents[2]
+
+
+def run_script(script, *args, timeout=120):
+    """Runs `script` in a new interpreter, with the directory of the module
+    under test as sys.argv[1] and `args` after it. The environment is kept:
+    under the sanitizer run the child preloads the same runtimes."""
+    return subprocess.run([sys.executable, "-c", script, os.path.dirname(vardel.__file__), *args],
+                          capture_output=True, text=True, timeout=timeout)
 
 
 def statement(*body, ref="STMT1", account="DE89370400440532013000", number="00001/001",

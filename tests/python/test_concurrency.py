@@ -4,14 +4,12 @@ shares nothing between calls, and the objects never change once built."""
 
 from __future__ import annotations
 
-import os
-import subprocess
-import sys
 import threading
 
 import pytest
 
 import vardel
+from conftest import run_script
 
 THREADS = 8
 ITERATIONS = 20
@@ -195,8 +193,5 @@ print(cleared.is_set(), m.account, len(m.transactions), m.transactions[-1].detai
 
 @pytest.mark.parametrize("key", ["resolver", "text"])
 def test_keyword_dict_cleared_by_another_thread_during_the_parse(key):
-    # The environment is kept: under the sanitizer run the child preloads the
-    # same runtimes.
-    run = subprocess.run([sys.executable, "-c", CLEARED_KEYWORDS, os.path.dirname(vardel.__file__),
-                          key], capture_output=True, text=True, timeout=120)
+    run = run_script(CLEARED_KEYWORDS, key)
     assert (run.returncode, run.stdout) == (0, "True A 20000 M\u00fcller\n"), run.stderr[-2000:]

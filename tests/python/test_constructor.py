@@ -2,7 +2,6 @@
 and the release of the interpreter lock during the parse."""
 
 import os
-import subprocess
 import sys
 import threading
 import time
@@ -10,7 +9,7 @@ import time
 import pytest
 
 import vardel
-from conftest import MIXED, statement
+from conftest import MIXED, run_script, statement
 
 NEW = "MT940.__new__()"
 T = MIXED
@@ -261,8 +260,7 @@ print(len(vardel.MT940(text)))
 @pytest.mark.skipif(bool(os.environ.get("VARDEL_SANITIZED")), reason="AddressSanitizer build")
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/statm")
 def test_running_out_of_memory_in_the_parse_raises_memory_error():
-    run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY, os.path.dirname(vardel.__file__)],
-                         capture_output=True, text=True, timeout=300)
+    run = run_script(OUT_OF_MEMORY, timeout=300)
     assert (run.returncode, run.stdout) == (0, "MemoryError ()\n500000\n"), run.stderr
 
 

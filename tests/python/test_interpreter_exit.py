@@ -11,14 +11,11 @@ of aborting the whole process.
 
 from __future__ import annotations
 
-import os
-import subprocess
-import sys
 import textwrap
 
 import pytest
 
-import vardel
+from conftest import run_script
 
 RUNS = 3
 
@@ -102,10 +99,6 @@ SCRIPTS["release-busy"] = RELEASE.format(work="sum(range(2000))")
 @pytest.mark.parametrize("name", SCRIPTS)
 def test_daemon_threads_inside_vardel_leave_the_exit_status_alone(name):
     script = PREAMBLE + textwrap.dedent(SCRIPTS[name])
-    module_dir = os.path.dirname(vardel.__file__)
     for _ in range(RUNS):
-        # The environment is kept: under the sanitizer run the child preloads
-        # the same runtimes.
-        run = subprocess.run([sys.executable, "-c", script, module_dir], capture_output=True,
-                             text=True, timeout=300)
+        run = run_script(script, timeout=300)
         assert (run.returncode, "terminate" in run.stderr) == (0, False), run.stderr

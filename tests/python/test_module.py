@@ -4,7 +4,6 @@ import importlib
 import inspect
 import json
 import os
-import subprocess
 import sys
 import textwrap
 from unittest import mock
@@ -12,6 +11,7 @@ from unittest import mock
 import pytest
 
 import vardel
+from conftest import run_script
 
 MT940_DESCRIPTION = (
     "A parsed MT940 bank statement.\n"
@@ -180,10 +180,7 @@ print(json.dumps(outcomes))
     pytest.param("Transaction", TRANSACTION_PROPERTIES + ["signed_amount"], id="Transaction"),
 ])
 def test_instance_not_made_by_its_constructor_refuses_every_entry(name, entries):
-    # The environment is kept: under the sanitizer run the child preloads the
-    # same runtimes.
-    run = subprocess.run([sys.executable, "-c", UNMADE, os.path.dirname(vardel.__file__), name],
-                         capture_output=True, text=True, timeout=120)
+    run = run_script(UNMADE, name)
     assert run.returncode == 0, run.stderr
     outcomes = json.loads(run.stdout)
     assert outcomes.pop("repr") == f"<builtins.{name} object"
