@@ -94,7 +94,9 @@ PyObject* raise_with_text(PyObject* type, std::string_view text) {
 }
 
 // The characters of `s` as UTF-8, every lone surrogate (which UTF-8 cannot
-// carry) written as U+FFFD. Used only for error messages.
+// carry) written as U+FFFD. Used only for error messages. Runs no Python code;
+// `s` must be owned by the caller, not borrowed from a container that code
+// run just before may have cleared.
 std::string display_text(PyObject* s) {
   std::string out;
   const Py_ssize_t n = PyUnicode_GetLength(s);
@@ -110,7 +112,8 @@ std::string display_text(PyObject* s) {
 
 // The argument-conversion TypeError, "argument 'NAME': 'QUALNAME' object
 // cannot be converted to 'PyString'": a new exception that chains nothing
-// (cause None, context suppressed). Returns null.
+// (cause None, context suppressed). Returns null. `arg` is owned by the
+// caller; its type is read before anything here can run Python code.
 PyObject* raise_not_a_str(std::string_view param, PyObject* arg) {
   PyRef qualname = PyRef::steal(PyType_GetQualName(Py_TYPE(arg)));
   if (!qualname) return nullptr;
@@ -133,7 +136,7 @@ PyObject* raise_not_a_str(std::string_view param, PyObject* arg) {
 }
 
 // The UTF-8 form of a str argument, kept inside the str object (valid while
-// the object lives). nullopt with the error set when `arg` is not a str
+// the caller's reference to `arg` lives). nullopt with the error set when `arg` is not a str
 // (conversion TypeError) or has no UTF-8 form (UnicodeEncodeError, unchanged).
 std::optional<std::string_view> str_argument(std::string_view param, PyObject* arg) {
   if (!PyType_IsSubtype(Py_TYPE(arg), &PyUnicode_Type)) {
@@ -160,8 +163,14 @@ PyObject* raise_parse_failure(const ParseFailure& failure) {
 // Constructor and deallocation
 
 PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  PyObject* text = nullptr;      // Borrowed (from args or kwargs) until bound.
-  PyObject* resolver = nullptr;  // Borrowed until bound.
+  // Both arguments are owned from the moment they are bound until the call
+  // returns. The caller's tuple and keyword dict live for the call, but a
+  // keyword dict (a fresh one for MT940(text=...) and MT940(**d)) may hold the
+  // only reference to an argument, and Python code can clear it meanwhile: a
+  // gc callback or a signal handler inside a call below, or another thread
+  // while the parse runs without the lock.
+  PyRef text;
+  PyRef resolver;
 
   const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
   if (nargs > 2) {
@@ -171,19 +180,25 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     msg += " were given";
     return raise_with_text(PyExc_TypeError, msg);
   }
-  if (nargs >= 1) text = PyTuple_GET_ITEM(args, 0);
-  if (nargs >= 2) resolver = PyTuple_GET_ITEM(args, 1);
+  if (nargs >= 1) text = PyRef::borrow(PyTuple_GET_ITEM(args, 0));
+  if (nargs >= 2) resolver = PyRef::borrow(PyTuple_GET_ITEM(args, 1));
 
   if (kwargs != nullptr) {
     Py_ssize_t pos = 0;
-    PyObject* key = nullptr;    // Borrowed.
-    PyObject* value = nullptr;  // Borrowed.
-    while (PyDict_Next(kwargs, &pos, &key, &value)) {
+    PyObject* next_key = nullptr;    // Borrowed from the dict.
+    PyObject* next_value = nullptr;  // Borrowed from the dict.
+    while (PyDict_Next(kwargs, &pos, &next_key, &next_value)) {
+      // The key is owned for its pass: a failed conversion makes and clears a
+      // UnicodeEncodeError that refers to it, and PyObject_Str checks for
+      // signals (and on 3.12 runs a scheduled collection) before it reads it.
+      // Either can run Python code that clears the dict. Every path that ran
+      // Python code returns, so the value is still the dict's when bound.
+      const PyRef key = PyRef::borrow(next_key);
       std::string_view name;
       bool has_name = false;
-      if (PyUnicode_Check(key)) {
+      if (PyUnicode_Check(key.get())) {
         Py_ssize_t size = 0;
-        const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
+        const char* utf8 = PyUnicode_AsUTF8AndSize(key.get(), &size);
         if (utf8 != nullptr) {
           name = std::string_view(utf8, static_cast<size_t>(size));
           has_name = true;
@@ -191,7 +206,7 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
           PyErr_Clear();  // lone surrogates: no parameter has such a name
         }
       }
-      PyObject** slot = nullptr;
+      PyRef* slot = nullptr;
       std::string_view param;
       if (has_name && name == "text") {
         slot = &text;
@@ -203,44 +218,37 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
       if (slot == nullptr) {
         std::string msg(kConstructorName);
         msg += " got an unexpected keyword argument '";
-        if (PyUnicode_Check(key)) {
-          msg += display_text(key);
+        if (PyUnicode_Check(key.get())) {
+          msg += display_text(key.get());
         } else {
-          PyRef shown = PyRef::steal(PyObject_Str(key));
+          PyRef shown = PyRef::steal(PyObject_Str(key.get()));
           if (!shown) return nullptr;
           msg += display_text(shown.get());
         }
         msg += "'";
         return raise_with_text(PyExc_TypeError, msg);
       }
-      if (*slot != nullptr) {
+      if (*slot) {
         std::string msg(kConstructorName);
         msg += " got multiple values for argument '";
         msg += param;
         msg += "'";
         return raise_with_text(PyExc_TypeError, msg);
       }
-      *slot = value;
+      *slot = PyRef::borrow(next_value);
     }
   }
 
-  if (text == nullptr) {
+  if (!text) {
     std::string msg(kConstructorName);
     msg += " missing 1 required positional argument: 'text'";
     return raise_with_text(PyExc_TypeError, msg);
   }
-  // Both arguments are owned until the call returns. The caller's argument
-  // tuple keeps a positional one alive, but a keyword dict (a fresh one for
-  // MT940(text=...) and MT940(**d)) may hold the only reference, and another
-  // thread that reaches the dict through gc can clear it while the parse runs
-  // without the lock.
-  const PyRef text_owned = PyRef::borrow(text);
-  const PyRef resolver_owned = PyRef::borrow(resolver);
-  std::optional<std::string_view> text_utf8 = str_argument("text", text);
+  std::optional<std::string_view> text_utf8 = str_argument("text", text.get());
   if (!text_utf8) return nullptr;
   std::string_view resolver_name = "auto";
-  if (resolver != nullptr && resolver != Py_None) {
-    std::optional<std::string_view> r = str_argument("resolver", resolver);
+  if (resolver && resolver.get() != Py_None) {
+    std::optional<std::string_view> r = str_argument("resolver", resolver.get());
     if (!r) return nullptr;
     resolver_name = *r;
   }
@@ -249,8 +257,7 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   std::optional<ParseOutcome> outcome;
   {
     DecoderChain chain = DecoderChain::for_resolver(resolver_used);
-    // The bytes live inside `text`, owned by `text_owned` until the lock is
-    // back.
+    // The bytes live inside `text`, owned here until the call returns.
     without_lock([&] { outcome.emplace(parse_statements(*text_utf8, chain)); });
   }  // the lock is back before the chain is released or the result is read
 

@@ -23,12 +23,14 @@ import vardel  # noqa: E402  (after the path set-up above)
 REPO_ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 
-def run_script(script, *args, timeout=120):
+def run_script(script, *args, timeout=120, env=None):
     """Runs `script` in a new interpreter, with the directory of the module
-    under test as sys.argv[1] and `args` after it. The environment is kept:
-    under the sanitizer run the child preloads the same runtimes."""
+    under test as sys.argv[1] and `args` after it. The environment is kept,
+    with `env` added: under the sanitizer run the child preloads the same
+    runtimes."""
     return subprocess.run([sys.executable, "-c", script, os.path.dirname(vardel.__file__), *args],
-                          capture_output=True, text=True, timeout=timeout)
+                          capture_output=True, text=True, timeout=timeout,
+                          env={**os.environ, **(env or {})})
 
 
 def statement(*body, ref="STMT1", account="DE89370400440532013000", number="00001/001",

@@ -111,6 +111,90 @@ def test_lone_surrogates_raise_unicode_encode_error(args):
     assert info.value.reason == "surrogates not allowed"
 
 
+# Python code that runs inside the keyword pass clears the keyword dict, which
+# holds the only reference to the key; the pass must hold its own. Each script
+# prints whether the call raised the unexpected-keyword TypeError with the
+# whole key in its message.
+#   gc-bytes-key: the scheduled collection that PyObject_Str runs (3.12 on)
+#     calls back while the key, a bytes object, awaits its str().
+#   gc-surrogate-key: the UnicodeEncodeError of a key with lone surrogates
+#     starts a collection (3.11); PyErr_Clear then drops the error's reference.
+#   signal: a SIGALRM handler runs in PyObject_Str's check for signals. The
+#     debug allocator overwrites freed memory, so reading the freed key
+#     crashes instead of reading its old bytes.
+KEYWORD_DICT_CLEARED = {
+    "gc-bytes-key": """
+import gc, sys
+sys.path.insert(0, sys.argv[1])
+import vardel
+def cb(phase, info):
+    if phase == "start":
+        for o in gc.get_objects():
+            if type(o) is dict and any(type(k) is bytes for k in o):
+                o.clear()
+gc.callbacks.append(cb); gc.set_threshold(1)
+try:
+    vardel.MT940("x", **{bytes(1 << 20): [{1}, {2}, {3}]})
+except TypeError as e:
+    print(str(e) == "MT940.__new__() got an unexpected keyword argument '%r'" % bytes(1 << 20))
+""",
+    "gc-surrogate-key": """
+import gc, sys
+sys.path.insert(0, sys.argv[1])
+import vardel
+class Mark: pass
+def cb(phase, info):
+    if phase == "start":
+        for o in gc.get_objects():
+            if type(o) is dict and any(type(v) is Mark for v in o.values()):
+                o.clear()
+gc.callbacks.append(cb); gc.set_threshold(1)
+try:
+    vardel.MT940("x", **{chr(0xD800) * 100000: Mark(), "z": {1}})
+except TypeError as e:
+    print(str(e) == "MT940.__new__() got an unexpected keyword argument '%s'" % ("\\ufffd" * 100000))
+""",
+    "signal": """
+import gc, signal, sys, time
+sys.path.insert(0, sys.argv[1])
+import vardel
+
+class Key:  # gc tracks it, and so the one-entry keyword dict it keys
+    pass
+
+cleared = 0
+
+def clear_keyword_dict(signum, frame):
+    global cleared
+    for o in gc.get_objects():
+        if type(o) is dict and len(o) == 1 and type(next(iter(o))) is Key:
+            o.clear()
+            cleared += 1
+
+gc.freeze()  # the handler scans only what is made from here on
+signal.signal(signal.SIGALRM, clear_keyword_dict)
+signal.setitimer(signal.ITIMER_REAL, 0.0005, 0.0005)
+prefix = "MT940.__new__() got an unexpected keyword argument '<__main__.Key object at 0x"
+wrong = []
+end = time.monotonic() + 20
+while cleared < 50 and time.monotonic() < end:
+    try:
+        vardel.MT940("x", **{Key(): 1})
+    except TypeError as e:
+        if not (str(e).startswith(prefix) and str(e).endswith(">'")):
+            wrong.append(str(e))
+signal.setitimer(signal.ITIMER_REAL, 0)
+print(cleared > 0 and wrong == [])
+""",
+}
+
+
+@pytest.mark.parametrize("form", KEYWORD_DICT_CLEARED)
+def test_keyword_dict_cleared_inside_the_keyword_pass(form):
+    run = run_script(KEYWORD_DICT_CLEARED[form], env={"PYTHONMALLOC": "debug"})
+    assert (run.returncode, run.stdout) == (0, "True\n"), run.stderr[-2000:]
+
+
 @pytest.mark.parametrize("call, expected", [
     pytest.param(lambda: vardel.MT940(T), "auto", id="omitted"),
     pytest.param(lambda: vardel.MT940(T, None), "auto", id="none"),
