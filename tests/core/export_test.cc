@@ -608,7 +608,6 @@ const QuoteCase kQuoteCases[] = {
     // Unchanged
     {"Empty", "", ""},
     {"Plain", "abc", "abc"},
-    {"CarriageReturn", "a\rb", "a\rb"},
     {"Tab", "a\tb", "a\tb"},
     {"Semicolon", "a;b", "a;b"},
     {"OuterSpaces", "  a  ", "  a  "},
@@ -617,6 +616,7 @@ const QuoteCase kQuoteCases[] = {
     {"Comma", "a,b", "\"a,b\""},
     {"Quote", "A\"B", "\"A\"\"B\""},
     {"LineFeed", "a\nb", "\"a\nb\""},
+    {"CarriageReturn", "a\rb", "\"a\rb\""},  // ends a row for most readers
     {"OnlyQuote", "\"", "\"\"\"\""},
     {"TwoQuotesAndComma", "\"x\",y", "\"\"\"x\"\",y\""},
     {"CarriageReturnLineFeed", "a\r\nb", "\"a\r\nb\""},
@@ -688,7 +688,7 @@ TEST(CsvExportTest, TwoStatementsThreeRows) {
                 "5,DE0012345678,EUR,2024-03-05,2024-03-05,NTRF,\"A\"\"B\",\"BR,1\",,,"
                 "\"rent, March\nsecond line\",1.00,N\n"
                 "6,NL91ABNA0417164300,USD,2024-03-05,2024-03-05,NTRF,REF,,,,"
-                "carriage\rreturn,-0.07,N\n");
+                "\"carriage\rreturn\",-0.07,N\n");
 }
 
 TEST(CsvExportTest, SwiftCodesGiveCounterpartyIbanAndPurpose) {
@@ -1043,7 +1043,13 @@ const XmlCase kXmlCases[] = {
     {"Quote", "\"", "&quot;"},
     {"Apostrophe", "'", "&apos;"},
     {"All", "A&B <C>\"'", "A&amp;B &lt;C&gt;&quot;&apos;"},
-    {"ControlAndNonAsciiKept", "\t\n\x01\xC3\xA4", "\t\n\x01\xC3\xA4"},
+    {"WhiteSpaceControlsAndNonAsciiKept", "\t\n\r\xC3\xA4", "\t\n\r\xC3\xA4"},
+    {"ControlReplaced", "a\x01" "b\x03", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+    {"ControlNextToMarkup", "&\x1f<", "&amp;\xEF\xBF\xBD&lt;"},
+    {"NonCharactersReplaced", "\xEF\xBF\xBE\xEF\xBF\xBF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    // U+FFFD, U+FFFC, U+F000 and a cut-off EF BF stay.
+    {"OtherEFSequencesKept", "\xEF\xBF\xBD\xEF\xBF\xBC\xEF\x80\x80\xEF\xBF",
+     "\xEF\xBF\xBD\xEF\xBF\xBC\xEF\x80\x80\xEF\xBF"},
 };
 
 class XmlEscapeTest : public testing::TestWithParam<XmlCase> {};
@@ -1057,6 +1063,42 @@ TEST_P(XmlEscapeTest, Escapes) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, XmlEscapeTest, testing::ValuesIn(kXmlCases),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Every character that XML 1.0 cannot hold, as UTF-8.
+std::vector<std::string> not_xml_chars() {
+  std::vector<std::string> chars;
+  for (char c = 0; c < 0x20; ++c) {
+    if (c != '\t' && c != '\n' && c != '\r') chars.emplace_back(1, c);
+  }
+  chars.emplace_back("\xEF\xBF\xBE");  // U+FFFE
+  chars.emplace_back("\xEF\xBF\xBF");  // U+FFFF
+  return chars;
+}
+
+TEST(XmlReplacementTest, EveryCharacterXmlCannotHoldBecomesReplacementCharacter) {
+  const std::vector<std::string> chars = not_xml_chars();
+  ASSERT_EQ(chars.size(), 31u);
+  for (const std::string& c : chars) {
+    EXPECT_EQ(escape_xml("a" + c + "b"), "a\xEF\xBF\xBD" "b") << int(c[0]);
+  }
+}
+
+// A name, a purpose and the currency attribute: the document holds U+FFFD
+// where the record holds the character.
+TEST(CamtExportTest, CharactersXmlCannotHoldReplacedInElementsAndAttributes) {
+  for (const std::string& c : not_xml_chars()) {
+    Statement s = example_statement();
+    s.opening_balance.currency = "E" + c + "R";
+    TransactionRecord t = bare_transaction(DebitCreditMark::Debit, dec(1));
+    t.structured_details = details_of({{"NAME", "Max" + c}, {"REMI", c + "Rent"}});
+    s.transactions = {t};
+    const std::string text = export_camt053({s});
+    EXPECT_EQ(text.find(c), std::string::npos) << int(c[0]);
+    EXPECT_EQ(count_of(text, "<Amt Ccy=\"E\xEF\xBF\xBDR\">"), 2u) << int(c[0]);
+    EXPECT_EQ(count_of(text, "<Nm>Max\xEF\xBF\xBD</Nm>"), 1u) << int(c[0]);
+    EXPECT_EQ(count_of(text, "<Ustrd>\xEF\xBF\xBDRent</Ustrd>"), 1u) << int(c[0]);
+  }
+}
 
 }  // namespace
 }  // namespace vardel

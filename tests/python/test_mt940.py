@@ -138,6 +138,17 @@ def test_csv_quoted_cells_read_back():
     assert row[10] == 'Rent, May "flat 3"'
 
 
+# A carriage return inside a line is kept by the reader (mixed line ends give
+# one). Its cell is quoted, so csv reads the row back whole both ways: with
+# StringIO's default, and with newline="" as for a file opened that way.
+@pytest.mark.parametrize("newline", ["\n", ""])
+def test_csv_cell_with_carriage_return_reads_back_whole(newline):
+    m = vardel.MT940(statement(":61:240102D1,00NTRFX", ":86:/REMI/pay\rnext"))
+    reader = csv.DictReader(io.StringIO(m.to_csv().lstrip("\ufeff"), newline=newline))
+    assert [(r["Reference"], r["Purpose"], r["Amount"], r["IsReversal"]) for r in reader] == \
+        [("X", "pay\rnext", "-1.00", "N")]
+
+
 def test_json_values(mixed):
     (stmt,) = json.loads(mixed.to_json())
     assert stmt["accountIdentification"] == "DE89370400440532013000"
@@ -169,6 +180,28 @@ def test_non_ascii_round_trips():
     assert read_csv(m.to_csv())[1][8] == "Jürgen Müller & Söhne <ÄÖÜ> 😀"
     root = ET.fromstring(m.to_camt053())
     assert "Jürgen Müller & Söhne <ÄÖÜ> 😀" in [e.text for e in root.iter()]
+
+
+# The characters that XML 1.0 cannot hold, not even as references. camt.053
+# writes each as U+FFFD, in element text and attributes alike, so the document
+# stays well-formed; JSON keeps the exact character.
+NOT_XML_CHARS = [chr(c) for c in range(0x20) if chr(c) not in "\t\n\r"] + ["\ufffe", "\uffff"]
+
+
+@pytest.mark.parametrize("c", NOT_XML_CHARS, ids=lambda c: f"U+{ord(c):04X}")
+def test_camt_writes_replacement_character_for_what_xml_cannot_hold(c):
+    currency = c if len(c.encode()) == 3 else f"E{c}R"  # three bytes
+    m = vardel.MT940(statement(":61:240102D1,00NTRFX", f":86:/NAME/Max{c}Muster/REMI/Rent{c}May",
+                               opening=f"C240101{currency}1,00", closing=f"C240131{currency}1,00"))
+    root = ET.fromstring(m.to_camt053())
+    shown = currency.replace(c, "\ufffd")
+    assert root.findtext(f".//{CAMT_NS}Acct/{CAMT_NS}Ccy") == shown
+    assert [a.get("Ccy") for a in root.iter(f"{CAMT_NS}Amt")] == [shown] * 3
+    assert root.findtext(f".//{CAMT_NS}Nm") == "Max\ufffdMuster"
+    assert root.findtext(f".//{CAMT_NS}Ustrd") == "Rent\ufffdMay"
+    (stmt,) = json.loads(m.to_json())
+    assert (stmt["currency"], stmt["transactions"][0]["structuredDetails"]["NAME"]) == \
+        (currency, f"Max{c}Muster")
 
 
 # Exports of 8 MiB or more reach Python by their own path: the str is

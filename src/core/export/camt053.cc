@@ -1,6 +1,7 @@
 // camt.053.001.06 export: the document written line by line into one growing text.
 #include "core/export/camt053.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstddef>
 
@@ -25,7 +26,7 @@ constexpr std::string_view kClosing =
     "  </BkToCstmrStmt>\n"
     "</Document>\n";
 
-// Escaped form of one byte, or empty when the byte stays.
+// Escaped form of one of the five markup characters.
 constexpr std::string_view xml_entity(char c) {
   switch (c) {
     case '&': return "&amp;";
@@ -35,6 +36,35 @@ constexpr std::string_view xml_entity(char c) {
     case '\'': return "&apos;";
     default: return {};
   }
+}
+
+// U+FFFD, written in place of each character that XML 1.0 cannot hold, not
+// even as a character reference: a single one would make every reader refuse
+// the whole document.
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+// What a byte of a text needs in XML.
+enum class XmlByte : unsigned char {
+  kKeep,
+  kMarkup,      // one of & < > " '
+  kNotXmlChar,  // a control character other than tab, line feed, carriage return
+  kEF,          // the first byte of EF BF BE (U+FFFE) and EF BF BF (U+FFFF)
+};
+
+constexpr std::array<XmlByte, 256> kXmlBytes = [] {
+  std::array<XmlByte, 256> table{};
+  for (int c = 0; c < 0x20; ++c) {
+    if (c != '\t' && c != '\n' && c != '\r') table[c] = XmlByte::kNotXmlChar;
+  }
+  for (unsigned char c : std::string_view("&<>\"'")) table[c] = XmlByte::kMarkup;
+  table[0xEF] = XmlByte::kEF;
+  return table;
+}();
+
+// True when `text` holds U+FFFE or U+FFFF at byte `i`, an EF byte.
+bool is_non_character_at(std::string_view text, size_t i) {
+  return i + 2 < text.size() && text[i + 1] == '\xBF' &&
+         (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');
 }
 
 // One <Amt Ccy="...">amount</Amt> line; `opening` is its indentation and
@@ -140,15 +170,31 @@ size_t estimate_size(const std::vector<Statement>& statements) {
 }  // namespace
 
 void append_escaped_xml(std::string& out, std::string_view text) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end) {
-    const char* run = p;
-    while (p != end && xml_entity(*p).empty()) ++p;
-    out.append(run, static_cast<size_t>(p - run));
-    if (p == end) break;
-    out += xml_entity(*p++);
+  size_t written = 0;  // text before this byte is in `out`
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::string_view replacement;
+    size_t width = 1;
+    switch (kXmlBytes[static_cast<unsigned char>(text[i])]) {
+      case XmlByte::kKeep:
+        continue;
+      case XmlByte::kMarkup:
+        replacement = xml_entity(text[i]);
+        break;
+      case XmlByte::kNotXmlChar:
+        replacement = kReplacementCharacter;
+        break;
+      case XmlByte::kEF:
+        if (!is_non_character_at(text, i)) continue;
+        replacement = kReplacementCharacter;
+        width = 3;
+        break;
+    }
+    out.append(text.substr(written, i - written));
+    out += replacement;
+    i += width - 1;
+    written = i + 1;
   }
+  out.append(text.substr(written));
 }
 
 std::string escape_xml(std::string_view text) {

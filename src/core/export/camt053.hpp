@@ -27,6 +27,9 @@ void write_camt_balance(std::string& out, std::string_view code, const Balance& 
 
 // `text` with '&' '<' '>' '"' '\'' replaced by &amp; &lt; &gt; &quot; &apos;;
 // an '&' that already begins an entity is replaced too ("&amp;" -> "&amp;amp;").
+// Each character that XML 1.0 cannot hold (U+0000..U+0008, U+000B, U+000C,
+// U+000E..U+001F, U+FFFE, U+FFFF) is written as U+FFFD; tab, line feed,
+// carriage return and every other character stay as they are.
 [[nodiscard]] std::string escape_xml(std::string_view text);
 // Appends escape_xml(text) to `out` without a temporary.
 void append_escaped_xml(std::string& out, std::string_view text);

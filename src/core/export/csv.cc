@@ -13,11 +13,12 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Only these three bytes force quoting; all are ASCII, so they never sit
-// inside a multi-byte UTF-8 character.
+// Only these four bytes force quoting; all are ASCII, so they never sit
+// inside a multi-byte UTF-8 character. A carriage return ends a row for most
+// CSV readers, as a line feed does, so it is kept inside quotes too.
 bool needs_quoting(std::string_view cell) {
   for (char c : cell) {
-    if (c == ',' || c == '"' || c == '\n') return true;
+    if (c == ',' || c == '"' || c == '\n' || c == '\r') return true;
   }
   return false;
 }

@@ -3,8 +3,8 @@
 //   std::string text = vardel::export_csv(statements);
 //   // "\xEF\xBB\xBFStatement,Account,...,IsReversal\n5,DE00...,EUR,...,-99.50,N\n"
 //
-// Lines end with a lone line feed; a cell holding ',', '"' or a line feed is
-// quoted with inner quotes doubled.
+// Lines end with a lone line feed; a cell holding ',', '"', a line feed or a
+// carriage return is quoted with inner quotes doubled.
 #ifndef VARDEL_EXPORT_CSV_H_
 #define VARDEL_EXPORT_CSV_H_
 
@@ -26,7 +26,8 @@ inline constexpr std::string_view kCsvHeader =
 [[nodiscard]] std::string export_csv(const std::vector<Statement>& statements);
 
 // The cell as written: between double quotes with every '"' doubled when it
-// holds ',', '"' or '\n'; otherwise unchanged (the empty cell stays empty).
+// holds ',', '"', '\n' or '\r'; otherwise unchanged (the empty cell stays
+// empty).
 [[nodiscard]] std::string quote_csv_field(std::string_view cell);
 // Appends quote_csv_field(cell) to `out` without a temporary.
 void append_csv_field(std::string& out, std::string_view cell);
