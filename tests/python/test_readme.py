@@ -37,6 +37,7 @@ TWO = statement(":61:240102D1,00NTRFA", ref="FIRST") + statement(":61:240103C2,0
 @pytest.mark.parametrize("text", [
     pytest.param(TWO.replace(":20:SECOND", "-\n:20:SECOND") + "-\n", id="dash"),
     pytest.param(TWO.replace(":20:SECOND", "-}\n:20:SECOND") + "-}", id="dash-brace"),
+    pytest.param(TWO.replace(":20:SECOND", "-\x03\n:20:SECOND") + "-\x03\n", id="dash-etx"),
     pytest.param(TWO.replace("\n", "\r"), id="cr-alone"),
     pytest.param(TWO.replace("\n", "\r\n").replace(":20:SECOND", "-\r\n:20:SECOND"),
                  id="crlf-dash"),
@@ -48,7 +49,8 @@ def test_mend_lets_the_common_rejected_shapes_through(readme, text):
     assert mended.to_csv() == vardel.MT940(TWO).to_csv()
 
 
-def test_mend_drops_a_narrative_line_that_is_a_dash_alone(readme):
-    text = statement(":61:240102D1,00NTRFA", ":86:Rent", "-")
-    assert vardel.MT940(text).transactions[0].details == "Rent-"
+@pytest.mark.parametrize("line", ["-", "-}", "-\x03"])
+def test_mend_drops_a_narrative_line_that_is_an_end_of_message_line(readme, line):
+    text = statement(":61:240102D1,00NTRFA", ":86:Rent", line)
+    assert vardel.MT940(text).transactions[0].details == "Rent" + line
     assert vardel.MT940(readme["mend"](text)).transactions[0].details == "Rent"
