@@ -170,31 +170,30 @@ size_t estimate_size(const std::vector<Statement>& statements) {
 }  // namespace
 
 void append_escaped_xml(std::string& out, std::string_view text) {
+  const size_t n = text.size();
   size_t written = 0;  // text before this byte is in `out`
-  for (size_t i = 0; i < text.size(); ++i) {
-    std::string_view replacement;
+  size_t i = 0;
+  while (true) {
+    while (i < n && kXmlBytes[static_cast<unsigned char>(text[i])] == XmlByte::kKeep) ++i;
+    if (i == n) break;
+    std::string_view replacement = kReplacementCharacter;
     size_t width = 1;
-    switch (kXmlBytes[static_cast<unsigned char>(text[i])]) {
-      case XmlByte::kKeep:
+    const XmlByte kind = kXmlBytes[static_cast<unsigned char>(text[i])];
+    if (kind == XmlByte::kMarkup) {
+      replacement = xml_entity(text[i]);
+    } else if (kind == XmlByte::kEF) {
+      if (!is_non_character_at(text, i)) {
+        ++i;  // any other character that starts with EF stays
         continue;
-      case XmlByte::kMarkup:
-        replacement = xml_entity(text[i]);
-        break;
-      case XmlByte::kNotXmlChar:
-        replacement = kReplacementCharacter;
-        break;
-      case XmlByte::kEF:
-        if (!is_non_character_at(text, i)) continue;
-        replacement = kReplacementCharacter;
-        width = 3;
-        break;
+      }
+      width = 3;
     }
-    out.append(text.substr(written, i - written));
+    out.append(text.data() + written, i - written);
     out += replacement;
-    i += width - 1;
-    written = i + 1;
+    i += width;
+    written = i;
   }
-  out.append(text.substr(written));
+  out.append(text.data() + written, n - written);
 }
 
 std::string escape_xml(std::string_view text) {
