@@ -136,8 +136,9 @@ PyObject* raise_not_a_str(std::string_view param, PyObject* arg) {
 }
 
 // The UTF-8 form of a str argument, kept inside the str object (valid while
-// the caller's reference to `arg` lives). nullopt with the error set when `arg` is not a str
-// (conversion TypeError) or has no UTF-8 form (UnicodeEncodeError, unchanged).
+// the caller's reference to `arg` lives). nullopt with the error set when
+// `arg` is not a str (conversion TypeError) or has no UTF-8 form
+// (UnicodeEncodeError, unchanged).
 std::optional<std::string_view> str_argument(std::string_view param, PyObject* arg) {
   if (!PyType_IsSubtype(Py_TYPE(arg), &PyUnicode_Type)) {
     raise_not_a_str(param, arg);
@@ -190,7 +191,7 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     while (PyDict_Next(kwargs, &pos, &next_key, &next_value)) {
       // The key is owned for its pass: a failed conversion makes and clears a
       // UnicodeEncodeError that refers to it, and PyObject_Str checks for
-      // signals (and on 3.12 runs a scheduled collection) before it reads it.
+      // signals (and from 3.12 on runs a scheduled collection) before it reads it.
       // Either can run Python code that clears the dict. Every path that ran
       // Python code returns, so the value is still the dict's when bound.
       const PyRef key = PyRef::borrow(next_key);

@@ -152,7 +152,8 @@ gc.callbacks.append(cb); gc.set_threshold(1)
 try:
     vardel.MT940("x", **{chr(0xD800) * 100000: Mark(), "z": {1}})
 except TypeError as e:
-    print(str(e) == "MT940.__new__() got an unexpected keyword argument '%s'" % ("\\ufffd" * 100000))
+    shown = "\\ufffd" * 100000
+    print(str(e) == "MT940.__new__() got an unexpected keyword argument '%s'" % shown)
 """,
     "signal": """
 import gc, signal, sys, time
