@@ -10,6 +10,8 @@
 //  - the exports agree on the counts: JSON statement objects and camt.053 Stmt
 //    elements = statements, CSV rows = JSON transaction objects = Ntry
 //    elements = transactions;
+//  - no CSV cell holds a line end outside quotes, and the camt.053 text holds
+//    no character that XML 1.0 cannot hold;
 //  - the UTF-8 census and decoder (which build large export strs) accept
 //    exactly the texts the validator accepts, the input and every export
 //    among them, and decode them to code points that encode back to the text.
@@ -60,20 +62,31 @@ void check_decode(std::string_view text, bool valid) {
   FUZZ_CHECK(width_class(widest) == width_class(census.max_char));
 }
 
-// Rows of a CSV text: line feeds outside quoted cells, less the header line.
+// Rows of a CSV text: line ends (a line feed or a carriage return, either of
+// which ends a row for CSV readers) outside quoted cells, less the header line.
 size_t count_csv_rows(std::string_view csv) {
   size_t lines = 0;
   bool quoted = false;
   for (char c : csv) {
     if (c == '"') {
       quoted = !quoted;
-    } else if (c == '\n' && !quoted) {
+    } else if ((c == '\n' || c == '\r') && !quoted) {
       ++lines;
     }
   }
   FUZZ_CHECK(!quoted);
   FUZZ_CHECK(lines >= 1);
   return lines - 1;
+}
+
+// True when `xml` holds a control character other than tab, line feed and
+// carriage return, or U+FFFE or U+FFFF.
+bool has_char_xml_cannot_hold(std::string_view xml) {
+  for (char c : xml) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return true;
+  }
+  return xml.find("\xEF\xBF\xBE") != std::string_view::npos ||
+         xml.find("\xEF\xBF\xBF") != std::string_view::npos;
 }
 
 void check_exports(const std::vector<vardel::Statement>& statements, bool utf8_input) {
@@ -94,6 +107,7 @@ void check_exports(const std::vector<vardel::Statement>& statements, bool utf8_i
 
   const std::string xml = vardel::export_camt053(statements);
   FUZZ_CHECK(xml.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
+  FUZZ_CHECK(!has_char_xml_cannot_hold(xml));
   // Every '<' of a record text is escaped, so the element tags are exact.
   FUZZ_CHECK(count_occurrences(xml, "<Stmt>") == statements.size());
   FUZZ_CHECK(count_occurrences(xml, "<Ntry>") == transactions);

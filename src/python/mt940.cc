@@ -166,10 +166,10 @@ PyObject* raise_parse_failure(const ParseFailure& failure) {
 PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   // Both arguments are owned from the moment they are bound until the call
   // returns. The caller's tuple and keyword dict live for the call, but a
-  // keyword dict (a fresh one for MT940(text=...) and MT940(**d)) may hold the
-  // only reference to an argument, and Python code can clear it meanwhile: a
-  // gc callback or a signal handler inside a call below, or another thread
-  // while the parse runs without the lock.
+  // keyword dict may hold the only reference to an argument (the fresh one of
+  // MT940(text=f()) or MT940(**d), or one passed in from C), and Python code
+  // can clear it meanwhile: a gc callback or a signal handler inside a call
+  // below, or another thread while the parse runs without the lock.
   PyRef text;
   PyRef resolver;
 

@@ -99,8 +99,6 @@ def read_csv(text: str) -> list[list[str]]:
     return rows[1:]
 
 
-
-
 @pytest.fixture(scope="module", params=FILES,
                 ids=[str(p.relative_to(CORPUS)) for p in FILES])
 def statement_text(request) -> str:
