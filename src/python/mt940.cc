@@ -191,9 +191,10 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     while (PyDict_Next(kwargs, &pos, &next_key, &next_value)) {
       // The key is owned for its pass: a failed conversion makes and clears a
       // UnicodeEncodeError that refers to it, and PyObject_Str checks for
-      // signals (and from 3.12 on runs a scheduled collection) before it reads it.
-      // Either can run Python code that clears the dict. Every path that ran
-      // Python code returns, so the value is still the dict's when bound.
+      // signals (and from 3.12 on runs a scheduled collection) before it
+      // reads it. Either can run Python code that clears the dict. Every path
+      // that ran Python code returns, so the value is still the dict's when
+      // bound.
       const PyRef key = PyRef::borrow(next_key);
       std::string_view name;
       bool has_name = false;

@@ -122,6 +122,9 @@ def test_lone_surrogates_raise_unicode_encode_error(args):
 #   signal: a SIGALRM handler runs in PyObject_Str's check for signals. The
 #     debug allocator overwrites freed memory, so reading the freed key
 #     crashes instead of reading its old bytes.
+# The two gc scripts stay apart: the allocations before the call decide
+# whether the collection falls inside it, and they are what makes each one
+# reach the fault on its interpreter.
 KEYWORD_DICT_CLEARED = {
     "gc-bytes-key": """
 import gc, sys
