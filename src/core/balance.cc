@@ -20,6 +20,41 @@ constexpr size_t kCurrencyStart = 7;
 constexpr size_t kCurrencyLength = 3;
 constexpr size_t kAmountStart = 10;
 
+constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A balance amount is plain: ASCII digits with at most one decimal mark, ','
+// or '.', and at least one digit ("1234,56", "1234", ",5", "5,", "1234.5").
+// A sign, a second mark, a blank, an exponent or an underscore is no part of
+// it: parse_amount would read "1.000,00" as 1.0, "-5,00" as -5 whatever the
+// mark, "1,5e3" as 1500. The amount must also fit the Decimal exactly, so a
+// fraction too long for it is refused instead of rounded.
+Result<Decimal> parse_balance_amount(std::string_view text) {
+  auto fail = [&] { return ParseError::invalid_amount(text, kAmountFieldTag); };
+  size_t mark = std::string_view::npos;
+  bool has_digit = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (is_ascii_digit(text[i])) {
+      has_digit = true;
+    } else if ((text[i] == ',' || text[i] == '.') && mark == std::string_view::npos) {
+      mark = i;
+    } else {
+      return fail();
+    }
+  }
+  if (!has_digit) return fail();
+
+  Result<Decimal> amount = parse_amount(text);
+  if (!amount) return amount;
+  // parse_amount keeps at most as many fraction digits as the Decimal holds
+  // and rounds on the first one it drops; the value is exact only when every
+  // fraction digit past those it kept is a zero.
+  if (mark != std::string_view::npos) {
+    const std::string_view fraction = text.substr(mark + 1);
+    if (fraction.find_first_not_of('0', amount->scale) != std::string_view::npos) return fail();
+  }
+  return amount;
+}
+
 }  // namespace
 
 Result<Balance> parse_balance(std::string_view value, bool is_intermediate) {
@@ -48,7 +83,7 @@ Result<Balance> parse_balance(std::string_view value, bool is_intermediate) {
 
   std::string currency(value.substr(kCurrencyStart, kCurrencyLength));
 
-  Result<Decimal> amount = parse_amount(value.substr(kAmountStart));
+  Result<Decimal> amount = parse_balance_amount(value.substr(kAmountStart));
   if (!amount) return std::move(amount).error();
 
   return Balance{std::move(currency), *amount, *date, is_intermediate, mark};

@@ -15,8 +15,10 @@ namespace vardel {
 
 // Errors, first failing check wins: InvalidFormat "balance" "too short"
 // (10 bytes or fewer), InvalidFormat "balance" "invalid D/C mark", the
-// InvalidDate of bytes 1-6, the InvalidAmount of bytes 10 to the end.
-// is_intermediate is stored unchanged.
+// InvalidDate of bytes 1-6 (six ASCII digits), the InvalidAmount of bytes 10
+// to the end (ASCII digits with at most one ',' or '.', exactly held: no
+// sign, so the amount is never negative and the direction is the mark's
+// alone). is_intermediate is stored unchanged.
 [[nodiscard]] Result<Balance> parse_balance(std::string_view value, bool is_intermediate);
 
 }  // namespace vardel

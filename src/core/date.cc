@@ -15,13 +15,10 @@ constexpr int days_in_month(int year, int month) {
 
 constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 
-// One two-byte pair of a YYMMDD date: "dd", "+d", and with allow_minus "-d".
-std::optional<int> read_pair(char a, char b, bool allow_minus) {
-  if (!is_ascii_digit(b)) return std::nullopt;
-  if (is_ascii_digit(a)) return (a - '0') * 10 + (b - '0');
-  if (a == '+') return b - '0';
-  if (a == '-' && allow_minus) return -(b - '0');
-  return std::nullopt;
+// One two-byte pair of a YYMMDD date: two ASCII digits and nothing else.
+std::optional<int> read_pair(char a, char b) {
+  if (!is_ascii_digit(a) || !is_ascii_digit(b)) return std::nullopt;
+  return (a - '0') * 10 + (b - '0');
 }
 
 void append_digits(std::string& out, int value, int width) {
@@ -62,9 +59,9 @@ std::string Date::to_iso_string() const {
 Result<Date> parse_date(std::string_view text) {
   auto fail = [&] { return ParseError::invalid_date(text, kDateFieldTag); };
   if (text.size() != 6) return fail();
-  std::optional<int> yy = read_pair(text[0], text[1], /*allow_minus=*/true);
-  std::optional<int> mm = read_pair(text[2], text[3], /*allow_minus=*/false);
-  std::optional<int> dd = read_pair(text[4], text[5], /*allow_minus=*/false);
+  std::optional<int> yy = read_pair(text[0], text[1]);
+  std::optional<int> mm = read_pair(text[2], text[3]);
+  std::optional<int> dd = read_pair(text[4], text[5]);
   if (!yy || !mm || !dd) return fail();
   int year = *yy >= 80 ? 1900 + *yy : 2000 + *yy;
   std::optional<Date> date = Date::from_ymd(year, *mm, *dd);

@@ -16,7 +16,7 @@
 namespace vardel {
 
 struct Date {
-  int16_t year = 2000;  // proleptic Gregorian; 1980..2080 from the parser
+  int16_t year = 2000;  // proleptic Gregorian; 1979..2080 from the parser
   uint8_t month = 1;    // 1..12
   uint8_t day = 1;      // 1..length of the month
 
@@ -30,8 +30,8 @@ struct Date {
   friend bool operator==(const Date&, const Date&) = default;
 };
 
-// Reads YYMMDD: exactly six bytes; each pair two ASCII digits or '+' and a
-// digit, YY also '-' and a digit; YY >= 80 is 19YY, else 20YY.
+// Reads YYMMDD: exactly six ASCII digits (no sign, no blank); YY >= 80 is
+// 19YY, else 20YY.
 // Error: InvalidDate quoting the whole text, tag "(date field)".
 [[nodiscard]] Result<Date> parse_date(std::string_view text);
 

@@ -50,10 +50,16 @@ enum class DebitCreditMark : uint8_t {
 // One balance field: :60F:, :60M:, :62F:, :62M:, :64:, :65:.
 struct Balance {
   std::string currency;  // the three bytes after the date, unchecked
-  Decimal amount;        // as written; the mark is not applied to it
+  Decimal amount;        // as written, never negative; the direction is the mark's
   Date date;             // the YYMMDD part
   bool is_intermediate = false;                        // :60M: or :62M:
   DebitCreditMark debit_credit = DebitCreditMark::Credit;  // D or C only
+
+  // `amount` under C, its negation under D (an overdrawn account); a zero
+  // debit balance gives a negative zero, as a zero debit line does.
+  [[nodiscard]] Decimal signed_amount() const {
+    return is_credit(debit_credit) ? amount : amount.negate();
+  }
 
   friend bool operator==(const Balance&, const Balance&) = default;
 };

@@ -324,12 +324,12 @@ PyObject* MT940_get_currency(const MT940Object& obj) {
 }
 
 PyObject* MT940_get_opening_balance(const MT940Object& obj) {
-  // The amount as written: a D mark does not make it negative.
-  return new_float(first_statement(obj).opening_balance.amount);
+  // Negative under the mark D, as in the JSON export.
+  return new_float(first_statement(obj).opening_balance.signed_amount());
 }
 
 PyObject* MT940_get_closing_balance(const MT940Object& obj) {
-  return new_float(first_statement(obj).closing_balance.amount);
+  return new_float(first_statement(obj).closing_balance.signed_amount());
 }
 
 PyObject* MT940_get_resolver_used(const MT940Object& obj) {

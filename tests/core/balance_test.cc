@@ -1,5 +1,5 @@
-// Balance values: the fixed byte layout, the order of the checks, and cuts
-// that fall inside multi-byte characters.
+// Balance values: the fixed byte layout, the order of the checks, the plain
+// amount and date forms, and cuts that fall inside multi-byte characters.
 #include "core/balance.hpp"
 
 #include <gtest/gtest.h>
@@ -29,18 +29,28 @@ const ValidCase kValid[] = {
     {"First1980", "C800101EUR1", DebitCreditMark::Credit, "1980-01-01", "EUR", "1.00"},
     {"Last2079", "C791231EUR1", DebitCreditMark::Credit, "2079-12-31", "EUR", "1.00"},
     {"LeapDay2000", "C000229EUR1", DebitCreditMark::Credit, "2000-02-29", "EUR", "1.00"},
-    // Signed pairs in the date.
-    {"PlusYear", "C+40101EUR1", DebitCreditMark::Credit, "2004-01-01", "EUR", "1.00"},
-    {"MinusYear", "C-50101EUR1", DebitCreditMark::Credit, "1995-01-01", "EUR", "1.00"},
-    {"PlusMonthDay", "C24+1+1EUR1", DebitCreditMark::Credit, "2024-01-01", "EUR", "1.00"},
     // Any three bytes are the currency.
     {"LowerCaseCurrency", "C240101eu15", DebitCreditMark::Credit, "2024-01-01", "eu1", "5.00"},
     {"SpaceCurrency", "C240101   5", DebitCreditMark::Credit, "2024-01-01", "   ", "5.00"},
     {"EuroSignCurrency", "C240101\xE2\x82\xAC" "5", DebitCreditMark::Credit, "2024-01-01",
      "\xE2\x82\xAC", "5.00"},
-    // The mark is never applied to the amount; a written sign is kept.
-    {"NegativeCredit", "C240101EUR-5,00", DebitCreditMark::Credit, "2024-01-01", "EUR", "-5.00"},
+    // The amount is stored unsigned; the direction is the mark's.
     {"DebitStaysPositive", "D240101EUR7,5", DebitCreditMark::Debit, "2024-01-01", "EUR", "7.50"},
+    // Plain amounts: digits with at most one ',' or '.'.
+    {"NoDecimalMark", "C240101EUR1234", DebitCreditMark::Credit, "2024-01-01", "EUR", "1234.00"},
+    {"OnlyFraction", "C240101EUR,5", DebitCreditMark::Credit, "2024-01-01", "EUR", "0.50"},
+    {"MarkLast", "C240101EUR5,", DebitCreditMark::Credit, "2024-01-01", "EUR", "5.00"},
+    {"PointMark", "C240101EUR1234.5", DebitCreditMark::Credit, "2024-01-01", "EUR", "1234.50"},
+    {"ThreeFractionDigits", "C240101EUR99,999", DebitCreditMark::Credit, "2024-01-01", "EUR",
+     "99.999"},
+    {"LeadingZeros", "C240101EUR0001,00", DebitCreditMark::Credit, "2024-01-01", "EUR", "1.00"},
+    {"TwentyEightFractionDigits", "C240101EUR0,1234567890123456789012345678",
+     DebitCreditMark::Credit, "2024-01-01", "EUR", "0.1234567890123456789012345678"},
+    // Fraction zeros past what the decimal keeps lose nothing.
+    {"ZerosPastTheScale", "C240101EUR1,50000000000000000000000000000000", DebitCreditMark::Credit,
+     "2024-01-01", "EUR", "1.5000000000000000000000000000"},
+    {"LargestMagnitude", "C240101EUR79228162514264337593543950335,00", DebitCreditMark::Credit,
+     "2024-01-01", "EUR", "79228162514264337593543950335"},
 };
 
 class ValidBalanceTest : public testing::TestWithParam<ValidCase> {};
@@ -97,6 +107,13 @@ const InvalidCase kInvalid[] = {
      "Invalid date '230229' in tag (date field)"},
     {"MinusMonth", "C24-101EUR1", ParseErrorKind::InvalidDate,
      "Invalid date '24-101' in tag (date field)"},
+    // A date is six ASCII digits: a sign would make another date of it.
+    {"MinusYear", "C-40101EUR1,00", ParseErrorKind::InvalidDate,
+     "Invalid date '-40101' in tag (date field)"},
+    {"PlusYear", "C+40101EUR1,00", ParseErrorKind::InvalidDate,
+     "Invalid date '+40101' in tag (date field)"},
+    {"PlusDay", "C2401+1EUR1,00", ParseErrorKind::InvalidDate,
+     "Invalid date '2401+1' in tag (date field)"},
     {"MonthZero", "C240001EUR1", ParseErrorKind::InvalidDate,
      "Invalid date '240001' in tag (date field)"},
     {"DayZero", "C240100EUR1", ParseErrorKind::InvalidDate,
@@ -113,6 +130,37 @@ const InvalidCase kInvalid[] = {
      "Invalid amount '1234,56 ' in tag (amount field)"},
     {"JoinedLine", "C240101EUR1,00\n-}", ParseErrorKind::InvalidAmount,
      "Invalid amount '1,00\n-}' in tag (amount field)"},
+    // Only digits and one decimal mark: nothing is read as another number.
+    {"ThousandsSeparator", "C240101EUR1.000,00", ParseErrorKind::InvalidAmount,
+     "Invalid amount '1.000,00' in tag (amount field)"},
+    {"SecondComma", "C240101EUR100,00,99", ParseErrorKind::InvalidAmount,
+     "Invalid amount '100,00,99' in tag (amount field)"},
+    {"Exponent", "C240101EUR1,5e3", ParseErrorKind::InvalidAmount,
+     "Invalid amount '1,5e3' in tag (amount field)"},
+    {"MinusSign", "C240101EUR-5,00", ParseErrorKind::InvalidAmount,
+     "Invalid amount '-5,00' in tag (amount field)"},
+    {"PlusSign", "C240101EUR+5", ParseErrorKind::InvalidAmount,
+     "Invalid amount '+5' in tag (amount field)"},
+    {"Underscore", "C240101EUR1_000,00", ParseErrorKind::InvalidAmount,
+     "Invalid amount '1_000,00' in tag (amount field)"},
+    {"MinusInside", "C240101EUR0-5", ParseErrorKind::InvalidAmount,
+     "Invalid amount '0-5' in tag (amount field)"},
+    {"MarkAlone", "C240101EUR,", ParseErrorKind::InvalidAmount,
+     "Invalid amount ',' in tag (amount field)"},
+    {"UnicodeDigits", "C240101EUR\xD9\xA5", ParseErrorKind::InvalidAmount,
+     "Invalid amount '\xD9\xA5' in tag (amount field)"},
+    // An amount the decimal cannot hold exactly is refused, not rounded.
+    {"TwentyNineFractionDigits", "C240101EUR0,99999999999999999999999999999",
+     ParseErrorKind::InvalidAmount,
+     "Invalid amount '0,99999999999999999999999999999' in tag (amount field)"},
+    {"DigitPastTheScale", "C240101EUR1,00000000000000000000000000001",
+     ParseErrorKind::InvalidAmount,
+     "Invalid amount '1,00000000000000000000000000001' in tag (amount field)"},
+    {"FractionPastTheWidth", "C240101EUR79228162514264337593543950335,5",
+     ParseErrorKind::InvalidAmount,
+     "Invalid amount '79228162514264337593543950335,5' in tag (amount field)"},
+    {"TooLarge", "C240101EUR79228162514264337593543950336", ParseErrorKind::InvalidAmount,
+     "Invalid amount '79228162514264337593543950336' in tag (amount field)"},
     // A cut at byte 7 or 10 inside a multi-byte character: the whole value
     // is quoted, so no message holds half a character.
     {"EuroSignAcrossCurrencyStart", "C24010\xE2\x82\xAC" "EU5", ParseErrorKind::InvalidFormat,

@@ -204,13 +204,21 @@ TEST(JsonExportTest, AvailableBalancesFallBackToClosing) {
                       "    \"forwardAvailableBalance\": 12.34,\n"),
             std::string::npos)
       << text;
+
+  // An overdrawn closing balance is negative in the fallbacks too.
+  s.closing_balance.debit_credit = DebitCreditMark::Debit;
+  const std::string debit = export_json({s});
+  EXPECT_NE(debit.find("\"closingBalance\": -12.34,\n"
+                       "    \"closingAvailableBalance\": -12.34,\n"
+                       "    \"forwardAvailableBalance\": -12.34,\n"),
+            std::string::npos)
+      << debit;
 }
 
 TEST(JsonExportTest, AvailableBalancesUseTheirOwnValues) {
   Statement s = example_statement();
   s.closing_available_balance =
       balance(DebitCreditMark::Credit, Date{2024, 1, 3}, "EUR", dec(77725));
-  // A debit mark does not change the sign: the amount is written as stored.
   s.forward_available_balance =
       balance(DebitCreditMark::Debit, Date{2024, 1, 4}, "EUR", dec(25000));
   s.opening_balance.debit_credit = DebitCreditMark::Debit;
@@ -221,10 +229,10 @@ TEST(JsonExportTest, AvailableBalancesUseTheirOwnValues) {
                       "    \"forwardAvailableBalanceDate\": \"2024-01-04T00:00:00.000Z\",\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("\"openingBalance\": 1000.0,\n"
+  EXPECT_NE(text.find("\"openingBalance\": -1000.0,\n"
                       "    \"closingBalance\": 900.5,\n"
                       "    \"closingAvailableBalance\": 777.25,\n"
-                      "    \"forwardAvailableBalance\": 250.0,\n"
+                      "    \"forwardAvailableBalance\": -250.0,\n"
                       "    \"informationToAccountOwner\": \"owner info\",\n"),
             std::string::npos)
       << text;
@@ -497,19 +505,19 @@ TEST(JsonDoubleTest, RandomDoublesReadBackShortest) {
 
 // Balance amounts are written as stored: a negative amount keeps its '-'
 // whatever the mark, and the number form is chosen from the nearest double.
-TEST(JsonExportTest, BalanceAmountsAsStored) {
+TEST(JsonExportTest, BalanceAmountsSignedByMark) {
+  // A balance amount is never negative as parsed; its D mark (an overdrawn
+  // account) makes it negative, a zero one too, as for a D statement line.
   Statement s = example_statement();
-  s.opening_balance = balance(DebitCreditMark::Credit, Date{2024, 1, 1}, "EUR",
-                              dec(25000, 2, /*negative=*/true));
+  s.opening_balance = balance(DebitCreditMark::Debit, Date{2024, 1, 1}, "EUR", dec(25000));
   s.closing_balance.amount = dec(999999999999999900ULL);  // 9999999999999999,00
   s.closing_available_balance =
       balance(DebitCreditMark::Debit, Date{2024, 1, 3}, "EUR", dec(25000000000000000ULL, 0));  // 2.5e16
-  s.forward_available_balance =
-      balance(DebitCreditMark::Debit, Date{2024, 1, 4}, "EUR", dec(0, 2, /*negative=*/true));
+  s.forward_available_balance = balance(DebitCreditMark::Debit, Date{2024, 1, 4}, "EUR", dec(0));
   const std::string text = export_json({s});
   EXPECT_NE(text.find("\"openingBalance\": -250.0,\n"
                       "    \"closingBalance\": 1e+16,\n"
-                      "    \"closingAvailableBalance\": 2.5e+16,\n"
+                      "    \"closingAvailableBalance\": -2.5e+16,\n"
                       "    \"forwardAvailableBalance\": -0.0,\n"),
             std::string::npos)
       << text;

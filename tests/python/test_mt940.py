@@ -67,22 +67,42 @@ def test_empty_first_statement(empty_first):
 
 
 @pytest.mark.parametrize("kwargs, opening, closing", [
-    pytest.param({"opening": "D240101EUR100,00"}, 100.0, 100.0, id="debit-balance-positive"),
-    pytest.param({"opening": "D240101EUR-100,00"}, -100.0, 100.0, id="minus-sign-negative"),
+    pytest.param({"opening": "D240101EUR100,00"}, -100.0, 100.0, id="debit-balance-negative"),
     pytest.param({"closing": "C240131EUR1,239"}, 100.0, 1.239, id="three-fraction-digits"),
-    pytest.param({"opening": "C240101EUR0,00", "closing": "D240131EUR0,"}, 0.0, 0.0,
+    pytest.param({"opening": "C240101EUR0,00", "closing": "D240131EUR0,"}, 0.0, -0.0,
                  id="zero-balances"),
     pytest.param({"opening": "C240101EUR1234567890123,45"}, 1234567890123.45, 100.0,
                  id="large"),
     pytest.param({"opening_tag": ":60M:", "closing_tag": ":62M:",
-                  "opening": "C240101EUR5,5", "closing": "D240131EUR7,25"}, 5.5, 7.25,
+                  "opening": "C240101EUR5,5", "closing": "D240131EUR7,25"}, 5.5, -7.25,
                  id="intermediate"),
 ])
 def test_balances(kwargs, opening, closing):
     m = vardel.MT940(statement(**kwargs))
-    assert m.opening_balance == opening
-    assert m.closing_balance == closing
+    # repr tells -0.0 from 0.0: a zero debit balance is negative like a zero debit line.
+    assert (repr(m.opening_balance), repr(m.closing_balance)) == (repr(opening), repr(closing))
     assert type(m.opening_balance) is float
+
+
+@pytest.mark.parametrize("trailer, available, forward", [
+    pytest.param((), -4.0, -4.0, id="fall-back-to-closing"),
+    pytest.param((":64:D240131EUR3,50", ":65:C240201EUR2,00"), -3.5, 2.0, id="own-values"),
+])
+def test_overdraft_balances_negative(trailer, available, forward):
+    # An overdrawn account: the balances add up with the signed amounts.
+    m = vardel.MT940(statement(":61:240115D14,00NTRFX", ":61:240116C0,50NTRFY",
+                               opening="C240101EUR9,50", closing="D240131EUR4,00",
+                               trailer=trailer))
+    assert (m.opening_balance, m.closing_balance) == (9.5, -4.0)
+    assert m.opening_balance + sum(t.amount for t in m.transactions) == m.closing_balance
+    (stmt,) = json.loads(m.to_json())
+    assert [stmt[k] for k in ("openingBalance", "closingBalance", "closingAvailableBalance",
+                              "forwardAvailableBalance")] == [9.5, -4.0, available, forward]
+    root = ET.fromstring(m.to_camt053())
+    closing = [b for b in root.iter(CAMT_NS + "Bal")
+               if b.findtext(f".//{CAMT_NS}Cd") == "CLBD"][0]
+    assert (closing.findtext(CAMT_NS + "Amt"), closing.findtext(CAMT_NS + "CdtDbtInd")) == \
+        ("4.00", "DBIT")
 
 
 def test_closing_three_digits_camt_writes_two(mixed):
@@ -153,7 +173,7 @@ def test_json_values(mixed):
     (stmt,) = json.loads(mixed.to_json())
     assert stmt["accountIdentification"] == "DE89370400440532013000"
     assert stmt["currency"] == "EUR"
-    assert stmt["openingBalance"] == 100.0
+    assert stmt["openingBalance"] == -100.0  # the mark D
     assert stmt["closingBalance"] == 1.239
     txs = stmt["transactions"]
     assert [t["amount"] for t in txs] == [-100.0, 250.5, -0.0, 3.0, -0.0]

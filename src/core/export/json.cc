@@ -137,10 +137,11 @@ void write_statement(std::string& out, const Statement& s) {
   date_field(out, 4, "closingAvailableBalanceDate", closing_available.date, kTimeSuffix);
   date_field(out, 4, "forwardAvailableBalanceDate", forward_available.date, kTimeSuffix);
   string_field(out, false, 4, "currency", currency);
-  double_field(out, 4, "openingBalance", s.opening_balance.amount);
-  double_field(out, 4, "closingBalance", closing.amount);
-  double_field(out, 4, "closingAvailableBalance", closing_available.amount);
-  double_field(out, 4, "forwardAvailableBalance", forward_available.amount);
+  // Balances are signed by their mark: a D balance (overdraft) is negative.
+  double_field(out, 4, "openingBalance", s.opening_balance.signed_amount());
+  double_field(out, 4, "closingBalance", closing.signed_amount());
+  double_field(out, 4, "closingAvailableBalance", closing_available.signed_amount());
+  double_field(out, 4, "forwardAvailableBalance", forward_available.signed_amount());
   string_field(out, false, 4, "informationToAccountOwner",
                or_empty(s.information_to_account_owner));
   key(out, false, 4, "transactions");
