@@ -184,9 +184,11 @@ Result<TransactionRecord> parse_statement_line(std::string_view value) {
   if (!value_date) return std::move(value_date).error();
 
   // Four digits in four bytes are ASCII digits; an entry date written with
-  // other decimal digits is longer and gives no entry date. The entry date
-  // never lies before the value date's year: a December value date with an
-  // entry month before June books into the next year.
+  // other decimal digits is longer and gives no entry date. MMDD has no year:
+  // it is the value date's, except across the turn of the year. A December
+  // value date with an entry month before June books into the next year; a
+  // January value date with an entry month after June was booked in the year
+  // before (value 2 January, booked 31 December).
   std::optional<Date> entry_date;
   if (m->entry_date && m->entry_date->size() == 4) {
     std::string_view mmdd = *m->entry_date;
@@ -195,6 +197,7 @@ Result<TransactionRecord> parse_statement_line(std::string_view value) {
     int day = (mmdd[2] - '0') * 10 + (mmdd[3] - '0');
     int year = value_date->year;
     if (value_date->month == 12 && month < 6) ++year;
+    if (value_date->month == 1 && month > 6) --year;
     entry_date = Date::from_ymd(year, month, day);
   }
 
