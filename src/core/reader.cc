@@ -150,13 +150,18 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
   while (cursor.next(field)) {
     const std::string_view tag = field.tag;
     const std::string_view value = field.value;
+    // A :20: opens a statement in every state. It ends the open one first,
+    // whose checks then run: a statement that lacks its :60F: or :62F: fails
+    // here rather than take in the next statement's fields.
+    if (tag == kTagTransactionReference) {
+      if (auto error = finish_statement(statement, state, result)) return fail(*std::move(error));
+      statement = open_statement(value);
+      state = ParserState::Header;
+      continue;
+    }
     switch (state) {
       case ParserState::Start:
-        if (tag == kTagTransactionReference) {
-          statement = open_statement(value);
-          state = ParserState::Header;
-        }
-        break;
+        break;  // nothing but a :20: is read before the first statement
 
       case ParserState::Header:
         if (tag == kTagRelatedReference) {
@@ -214,10 +219,6 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
           statement->forward_available_balance = std::move(*balance);
         } else if (tag == kTagNarrative) {
           statement->information_to_account_owner = std::string(value);
-        } else if (tag == kTagTransactionReference) {
-          if (auto error = finish_statement(statement, state, result)) return fail(*std::move(error));
-          statement = open_statement(value);
-          state = ParserState::Header;
         }
         break;
     }

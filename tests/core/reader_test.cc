@@ -175,6 +175,23 @@ const ErrorCase kErrorCases[] = {
      ":20:A\n:25:ACC\n:28C:1\n:60F:C230101EUR1,00\n:62F:C230101EUR1,00\n:20:B\n",
      "Missing mandatory tag :25: (B)"},
 
+    // A :20: before the open statement's balances ends that statement, which
+    // then fails its checks: the next statement never flows into it.
+    {"ReferenceBeforeClosing",
+     ":20:A\n:25:ACC1\n:28C:1\n:60F:C230101EUR1,00\n:61:2301010101D10,00NTRFX\n"
+     ":20:B\n:25:ACC2\n:28C:2\n:60F:C230201USD7,00\n:62F:C230228USD9,00\n",
+     "Missing mandatory tag :62F: (A)"},
+    {"ReferenceBeforeOpening",
+     ":20:A\n:25:ACC1\n:28C:1\n:61:2301010101D10,00NTRFX\n"
+     ":20:B\n:25:ACC2\n:28C:2\n:60F:C230201USD7,00\n:62F:C230228USD9,00\n",
+     "Missing mandatory tag :60F: (A)"},
+    {"ReferenceInHeaderChecksAccountFirst",
+     ":20:A\n:28C:1\n:20:B\n:25:ACC2\n:28C:2\n:60F:C230201USD7,00\n:62F:C230228USD9,00\n",
+     "Missing mandatory tag :25: (A)"},
+    {"ReferenceInHeaderChecksNumberSecond",
+     ":20:A\n:25:ACC1\n:20:B\n:25:ACC2\n:28C:2\n:60F:C230201USD7,00\n:62F:C230228USD9,00\n",
+     "Missing mandatory tag :28C: (A)"},
+
     // Errors of the field readers are handed on unchanged.
     {"BlockTrailerAfterClosing",
      ":20:REF\n:25:ACC\n:28C:1\n:60F:C230101EUR1000,00\n:62F:C230131EUR1234,56\n-}",
@@ -333,14 +350,13 @@ TEST(ParseStatementsTest, MinimalStatementHasOpeningValues) {
   EXPECT_FALSE(s.information_to_account_owner);
 }
 
-TEST(ParseStatementsTest, ReferenceInHeaderMergesAndLaterReplaces) {
-  // The second :20: is skipped in Header, so its fields overwrite the open
-  // statement's; the :28C: after the opening balance is skipped.
+TEST(ParseStatementsTest, HeaderFieldsLaterReplace) {
+  // A second :21:, :25: or :28C: in Header replaces the first; the :28C:
+  // after the opening balance is skipped.
   std::vector<Statement> statements = parse_ok(R"(:20:REF
 :21:R1
 :25:A1
 :28C:5/1
-:20:X
 :21:R2
 :25:A2
 :28C:7
@@ -481,33 +497,6 @@ TEST(ParseStatementsTest, TwoStatementsInTextOrder) {
     EXPECT_TRUE(statements[1].transactions.empty());
     EXPECT_FALSE(statements[1].information_to_account_owner);
   }
-}
-
-TEST(ParseStatementsTest, ReferenceBeforeClosingMergesStatements) {
-  std::vector<Statement> statements = parse_ok(R"(:20:A
-:25:ACC1
-:28C:1
-:60F:C230101EUR1,00
-:61:2301010101D10,00NTRFX
-:20:B
-:25:ACC2
-:28C:2
-:60F:C230201EUR7,00
-:61:2302010201C20,00NTRFY
-:86:for Y
-:62F:C230228EUR9,00
-)");
-  ASSERT_EQ(statements.size(), 1u);
-  const Statement& s = statements[0];
-  EXPECT_EQ(s.transaction_reference, "A");
-  EXPECT_EQ(s.account_identification, "ACC1");
-  EXPECT_EQ(s.statement_number, "1");
-  EXPECT_EQ(s.opening_balance.amount.to_string(), "1.00");
-  EXPECT_EQ(s.closing_balance.amount.to_string(), "9.00");
-  ASSERT_EQ(s.transactions.size(), 2u);
-  EXPECT_EQ(s.transactions[0].customer_reference, "X");
-  EXPECT_EQ(s.transactions[1].customer_reference, "Y");
-  EXPECT_EQ(s.transactions[1].details, "for Y");
 }
 
 // ---------------------------------------------------------------------------
