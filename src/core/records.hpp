@@ -50,7 +50,7 @@ enum class DebitCreditMark : uint8_t {
 // One balance field: :60F:, :60M:, :62F:, :62M:, :64:, :65:.
 struct Balance {
   std::string currency;  // the three bytes after the date, unchecked
-  Decimal amount;        // as written, never negative; the direction is the mark's
+  Decimal amount;        // the written value, never negative; the direction is the mark's
   Date date;             // the YYMMDD part
   bool is_intermediate = false;                        // :60M: or :62M:
   DebitCreditMark debit_credit = DebitCreditMark::Credit;  // D or C only

@@ -51,6 +51,9 @@ const ValidCase kValid[] = {
      "2024-01-01", "EUR", "1.5000000000000000000000000000"},
     {"LargestMagnitude", "C240101EUR79228162514264337593543950335,00", DebitCreditMark::Credit,
      "2024-01-01", "EUR", "79228162514264337593543950335"},
+    // Held exactly with one fraction digit, fewer than the two it is padded to.
+    {"NearLimitOneFractionDigit", "C240101EUR7922816251426433759354395033,5",
+     DebitCreditMark::Credit, "2024-01-01", "EUR", "7922816251426433759354395033.5"},
 };
 
 class ValidBalanceTest : public testing::TestWithParam<ValidCase> {};
@@ -161,6 +164,12 @@ const InvalidCase kInvalid[] = {
      "Invalid amount '79228162514264337593543950335,5' in tag (amount field)"},
     {"TooLarge", "C240101EUR79228162514264337593543950336", ParseErrorKind::InvalidAmount,
      "Invalid amount '79228162514264337593543950336' in tag (amount field)"},
+    {"RoundedUpToTheWidth", "C240101EUR7,92281625142643375935439503355",
+     ParseErrorKind::InvalidAmount,
+     "Invalid amount '7,92281625142643375935439503355' in tag (amount field)"},
+    {"TwentyEightDigitsPastTheWidth", "C240101EUR9,0000000000000000000000000001",
+     ParseErrorKind::InvalidAmount,
+     "Invalid amount '9,0000000000000000000000000001' in tag (amount field)"},
     // A cut at byte 7 or 10 inside a multi-byte character: the whole value
     // is quoted, so no message holds half a character.
     {"EuroSignAcrossCurrencyStart", "C24010\xE2\x82\xAC" "EU5", ParseErrorKind::InvalidFormat,

@@ -503,11 +503,10 @@ TEST(JsonDoubleTest, RandomDoublesReadBackShortest) {
   }
 }
 
-// Balance amounts are written as stored: a negative amount keeps its '-'
-// whatever the mark, and the number form is chosen from the nearest double.
+// Balance amounts are never negative as parsed; the D mark (an overdrawn
+// account) makes them negative, a zero one too, as for a D statement line.
+// The number form is chosen from the nearest double.
 TEST(JsonExportTest, BalanceAmountsSignedByMark) {
-  // A balance amount is never negative as parsed; its D mark (an overdrawn
-  // account) makes it negative, a zero one too, as for a D statement line.
   Statement s = example_statement();
   s.opening_balance = balance(DebitCreditMark::Debit, Date{2024, 1, 1}, "EUR", dec(25000));
   s.closing_balance.amount = dec(999999999999999900ULL);  // 9999999999999999,00
