@@ -20,8 +20,6 @@ constexpr size_t kCurrencyStart = 7;
 constexpr size_t kCurrencyLength = 3;
 constexpr size_t kAmountStart = 10;
 
-constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
-
 // A balance amount is plain: ASCII digits with at most one decimal mark, ','
 // or '.', and at least one digit ("1234,56", "1234", ",5", "5,", "1234.5").
 // A sign, a second mark, a blank, an exponent or an underscore is no part of

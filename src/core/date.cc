@@ -1,6 +1,8 @@
 // Calendar dates and the YYMMDD reader.
 #include "core/date.hpp"
 
+#include "core/text.hpp"
+
 namespace vardel {
 namespace {
 
@@ -12,8 +14,6 @@ constexpr int days_in_month(int year, int month) {
   constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
 }
-
-constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 
 // One two-byte pair of a YYMMDD date: two ASCII digits and nothing else.
 std::optional<int> read_pair(char a, char b) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/text.hpp"
+
 namespace vardel {
 namespace {
 
@@ -30,13 +32,11 @@ constexpr std::size_t kTextBufferSize = 64;
 // Above this length a parse_amount text is assembled on the heap.
 constexpr std::size_t kAmountBufferSize = 128;
 
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 // Ends a fraction that ran out of room (28 digits, or the 96-bit width):
 // c decides the rounding of the digits kept so far; nothing after it is read.
 std::optional<Decimal> finish_with_rounding(Magnitude magnitude, uint8_t scale, bool negative,
                                             char c) {
-  if (is_digit(c)) {
+  if (is_ascii_digit(c)) {
     if (c >= '5') ++magnitude;
   } else if (c != '_') {
     return std::nullopt;
@@ -116,7 +116,7 @@ int parse_exponent(std::string_view text, bool& negative_exponent) {
   int value = 0;
   for (; i < text.size(); ++i) {
     char c = text[i];
-    if (!is_digit(c)) return -1;
+    if (!is_ascii_digit(c)) return -1;
     value = value * 10 + (c - '0');
     if (value > Decimal::kMaxScale) return -1;  // stays small: leading zeros cost nothing
   }
@@ -138,17 +138,17 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
   uint8_t scale = 0;
   bool in_fraction = false;
   if (text[i] == '.') {
-    if (i + 1 >= n || !is_digit(text[i + 1])) return std::nullopt;
+    if (i + 1 >= n || !is_ascii_digit(text[i + 1])) return std::nullopt;
     in_fraction = true;
     ++i;
-  } else if (!is_digit(text[i])) {
+  } else if (!is_ascii_digit(text[i])) {
     return std::nullopt;
   }
 
   // Integer part.
   for (; !in_fraction && i < n; ++i) {
     char c = text[i];
-    if (is_digit(c)) {
+    if (is_ascii_digit(c)) {
       // magnitude < 2^96, so 10 * magnitude + 9 < 2^100 fits in 128 bits.
       magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
       if (magnitude >= kLimit) return std::nullopt;
@@ -165,7 +165,7 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
   for (; i < n; ++i) {
     char c = text[i];
     if (c == '_') continue;
-    if (!is_digit(c)) return std::nullopt;  // a second '.', a sign, a letter, ...
+    if (!is_ascii_digit(c)) return std::nullopt;  // a second '.', a sign, a letter, ...
     Magnitude next = magnitude * 10 + static_cast<unsigned>(c - '0');
     if (next >= kLimit) return finish_with_rounding(magnitude, scale, negative, c);
     Magnitude before = magnitude;

@@ -1,11 +1,14 @@
-// Text helpers shared by the parser and the decoders: trimming by the
-// Unicode White_Space property and UTF-8 boundary checks.
+// Text helpers shared by the parser and the decoders: ASCII digits, trimming
+// by the Unicode White_Space property and UTF-8 boundary checks.
 #ifndef VARDEL_TEXT_H_
 #define VARDEL_TEXT_H_
 
 #include <string_view>
 
 namespace vardel {
+
+// '0' to '9' only: MT940 dates, amounts and sub-field codes are ASCII.
+[[nodiscard]] constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Removes from both ends every character with the White_Space property
 // (U+0009..U+000D, U+0020, U+0085, U+00A0, U+1680, U+2000..U+200A, U+2028,

@@ -52,8 +52,8 @@ bool is_accepted(std::string_view narrative, char separator) {
       continue;
     }
     ++pos;
-    if (pos + 1 < narrative.size() && internal::is_ascii_digit(narrative[pos]) &&
-        internal::is_ascii_digit(narrative[pos + 1])) {
+    if (pos + 1 < narrative.size() && is_ascii_digit(narrative[pos]) &&
+        is_ascii_digit(narrative[pos + 1])) {
       return true;
     }
     for (int taken = 0; taken < 2 && pos < narrative.size(); ++taken) {

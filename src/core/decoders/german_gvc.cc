@@ -61,7 +61,7 @@ std::optional<StructuredDetails> GermanGvcDecoder::decode(std::string_view narra
     if (first) {
       first = false;
       size_t digits = 0;
-      while (digits < piece.size() && internal::is_ascii_digit(piece[digits])) ++digits;
+      while (digits < piece.size() && is_ascii_digit(piece[digits])) ++digits;
       if (digits > 0) details.insert_or_assign(kGvcKey, piece.substr(0, digits));
       return;
     }

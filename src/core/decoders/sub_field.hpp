@@ -18,8 +18,6 @@ struct SubField {
   std::string_view value;  // the rest of the piece after byte 2, trimmed
 };
 
-[[nodiscard]] constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
-
 // The sub-field of `piece`, or nullopt when the piece does not begin with two
 // ASCII digits. The digits are tested before the piece is cut, so the cut
 // always falls after two one-byte characters and never inside a multi-byte
