@@ -5,7 +5,8 @@
 //  - every Decimal stays within its range (magnitude below 2^96, scale <= 28);
 //  - to_string parses back with Decimal::parse to the same value (a negative
 //    zero comes back as the positive zero of the same scale);
-//  - to_string_fixed(2) is to_string cut or padded to two fraction digits;
+//  - to_string_fixed(2) is to_string cut or padded to two fraction digits,
+//    append_padded(2) is to_string padded to at least two;
 //  - decimal_to_float is finite and equals strtod of the to_string text
 //    bit for bit (glibc's strtod rounds correctly, ties to even);
 //  - Decimal::parse never yields a negative zero;
@@ -56,6 +57,10 @@ void check_decimal(const Decimal& d) {
   std::string fixed_appended = "x";
   d.append_fixed(fixed_appended, 2);
   FUZZ_CHECK(fixed_appended.substr(1) == fixed);
+  // Every digit, at least two: the plain text, or the fixed one when shorter.
+  std::string padded = "x";
+  d.append_padded(padded, 2);
+  FUZZ_CHECK(padded.substr(1) == (d.scale >= 2 ? text : fixed));
 
   const double x = vardel::decimal_to_float(d);
   FUZZ_CHECK(std::isfinite(x));

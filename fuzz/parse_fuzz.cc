@@ -11,7 +11,8 @@
 //    elements = statements, CSV rows = JSON transaction objects = Ntry
 //    elements = transactions;
 //  - no CSV cell holds a line end outside quotes, and the camt.053 text holds
-//    no character that XML 1.0 cannot hold;
+//    no character that XML 1.0 cannot hold and no raw carriage return (which
+//    a reader would give back as a line feed);
 //  - the UTF-8 census and decoder (which build large export strs) accept
 //    exactly the texts the validator accepts, the input and every export
 //    among them, and decode them to code points that encode back to the text.
@@ -108,6 +109,7 @@ void check_exports(const std::vector<vardel::Statement>& statements, bool utf8_i
   const std::string xml = vardel::export_camt053(statements);
   FUZZ_CHECK(xml.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
   FUZZ_CHECK(!has_char_xml_cannot_hold(xml));
+  FUZZ_CHECK(xml.find('\r') == std::string::npos);
   // Every '<' of a record text is escaped, so the element tags are exact.
   FUZZ_CHECK(count_occurrences(xml, "<Stmt>") == statements.size());
   FUZZ_CHECK(count_occurrences(xml, "<Ntry>") == transactions);

@@ -256,6 +256,10 @@ void Decimal::append_fixed(std::string& out, int places) const {
   if (want > kept) out.append(want - kept, '0');
 }
 
+void Decimal::append_padded(std::string& out, int min_places) const {
+  append_fixed(out, scale > min_places ? scale : min_places);
+}
+
 double decimal_to_float(const Decimal& d) {
   char buf[kTextBufferSize];
   std::size_t len = format_plain(d, buf);

@@ -44,6 +44,9 @@ struct Decimal {
   // Exactly `places` fraction digits, further digits cut off (not rounded).
   [[nodiscard]] std::string to_string_fixed(int places) const;
   void append_fixed(std::string& out, int places) const;
+  // Every stored fraction digit, padded with zeros to at least `min_places`:
+  // the exact value in a fixed-point form (KWD 99.999, EUR 10.50).
+  void append_padded(std::string& out, int min_places) const;
 
   // Same magnitude and scale, sign flipped.
   [[nodiscard]] Decimal negate() const {

@@ -441,6 +441,26 @@ TEST(DecimalTest, FixedPadsBeyondStoredDigits) {
   EXPECT_EQ(d.to_string_fixed(1), "1234.5");
 }
 
+// Every stored fraction digit, zeros added up to the minimum: the exact value.
+TEST(DecimalTest, PaddedKeepsEveryDigit) {
+  const struct {
+    Decimal d;
+    const char* want;
+  } cases[] = {
+      {Decimal{7, 0, false}, "7.00"},
+      {Decimal{15, 1, true}, "-1.50"},
+      {Decimal{99999, 3, false}, "99.999"},
+      {Decimal{10500, 3, false}, "10.500"},
+      {Decimal{0, 2, true}, "-0.00"},
+      {Decimal{1, 28, false}, "0.0000000000000000000000000001"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "x";
+    c.d.append_padded(out, 2);
+    EXPECT_EQ(out, std::string("x") + c.want);
+  }
+}
+
 TEST(DecimalTest, NegateFlipsOnlyTheSign) {
   Result<Decimal> zero = parse_amount("0,00");
   ASSERT_TRUE(zero);

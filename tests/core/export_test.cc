@@ -7,8 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
-#include <random>
 #include <optional>
+#include <ostream>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,6 +24,13 @@ namespace vardel {
 namespace {
 
 using Pairs = std::initializer_list<std::pair<std::string_view, std::string_view>>;
+
+// GoogleTest prints a case of the tables below by its name, not byte by byte.
+template <typename Case>
+  requires requires(const Case& c) { std::string_view(c.name); }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 Decimal dec(uint64_t magnitude, uint8_t scale = 2, bool negative = false) {
   return Decimal{magnitude, scale, negative};
@@ -655,7 +663,9 @@ const CsvMarkCase kCsvMarkCases[] = {
     {"ReversalOfCredit", DebitCreditMark::ReversalOfCredit, dec(3, 0), "-3.00,Y"},
     {"DebitZero", DebitCreditMark::Debit, dec(0), "-0.00,N"},
     {"CreditZero", DebitCreditMark::Credit, dec(0), "0.00,N"},
-    {"ExtraDigitsCut", DebitCreditMark::Debit, dec(1239, 3), "-1.23,N"},
+    // Every fraction digit, never fewer than two.
+    {"ThreeDecimalsKept", DebitCreditMark::Debit, dec(1239, 3), "-1.239,N"},
+    {"TrailingZerosKept", DebitCreditMark::Credit, dec(10500, 3), "10.500,N"},
 };
 
 class CsvMarkTest : public testing::TestWithParam<CsvMarkCase> {};
@@ -691,7 +701,8 @@ TEST(CsvExportTest, TwoStatementsThreeRows) {
 
   EXPECT_EQ(export_csv({first, second}),
             kCsvStart +
-                "5,DE0012345678,EUR,2024-01-02,2024-01-02,NTRF,NONREF,B1,,,,-99.50,N\n"
+                "5,DE0012345678,EUR,2024-01-02,2024-01-02,NTRF,NONREF,B1,,,Payment for invoice,"
+                "-99.50,N\n"
                 "5,DE0012345678,EUR,2024-03-05,2024-03-05,NTRF,\"A\"\"B\",\"BR,1\",,,"
                 "\"rent, March\nsecond line\",1.00,N\n"
                 "6,NL91ABNA0417164300,USD,2024-03-05,2024-03-05,NTRF,REF,,,,"
@@ -713,10 +724,12 @@ TEST(CsvExportTest, SwiftCodesGiveCounterpartyIbanAndPurpose) {
                                  "\"Max, GmbH\",DE89370400440532013000,Invoice 7,10.00,N\n");
 }
 
-TEST(CsvExportTest, UnstructuredNarrativeGivesThreeEmptyCells) {
-  // The example's only code is "detail", which no look-up reads.
+TEST(CsvExportTest, UnstructuredNarrativeIsThePurpose) {
+  // The example's only code is "detail": no party, no IBAN, the text as purpose.
   EXPECT_EQ(export_csv({example_statement()}),
-            kCsvStart + "5,DE0012345678,EUR,2024-01-02,2024-01-02,NTRF,NONREF,B1,,,,-99.50,N\n");
+            kCsvStart +
+                "5,DE0012345678,EUR,2024-01-02,2024-01-02,NTRF,NONREF,B1,,,Payment for invoice,"
+                "-99.50,N\n");
 }
 
 // ---------------------------------------------------------------- camt.053
@@ -736,8 +749,9 @@ TEST(CamtExportTest, EmptyListIsHeaderAndClosing) {
 }
 
 // A statement with four entries: a debit with party and IBAN (Cdtr), a
-// reversal of debit with an IBAN only (no RltdPties), a credit without
+// reversal of debit with an IBAN only (DbtrAcct, no party), a credit without
 // narrative map (raw details as Ustrd), a credit with empty details (no RmtInf).
+// The opening balance has three decimals, all written.
 TEST(CamtExportTest, FullStatementWholeText) {
   Statement s;
   s.transaction_reference = "REF&1";
@@ -781,7 +795,7 @@ TEST(CamtExportTest, FullStatementWholeText) {
             <Cd>OPBD</Cd>
           </CdOrPrtry>
         </Tp>
-        <Amt Ccy="EUR">1.23</Amt>
+        <Amt Ccy="EUR">1.239</Amt>
         <CdtDbtInd>DBIT</CdtDbtInd>
         <Dt>
           <Dt>2024-01-01</Dt>
@@ -853,6 +867,13 @@ TEST(CamtExportTest, FullStatementWholeText) {
         </BkTxCd>
         <NtryDtls>
           <TxDtls>
+            <RltdPties>
+              <DbtrAcct>
+                <Id>
+                  <IBAN>NL91ABNA0417164300</IBAN>
+                </Id>
+              </DbtrAcct>
+            </RltdPties>
             <RmtInf>
               <Ustrd>r</Ustrd>
             </RmtInf>
@@ -964,9 +985,11 @@ TEST(CamtExportTest, PartyWithoutIbanHasNoAccount) {
   EXPECT_EQ(text.find("Acct>\n                <Id>"), std::string::npos);
 }
 
-TEST(CamtExportTest, UnstructuredNarrativeWritesNeitherPartiesNorRemittance) {
+TEST(CamtExportTest, UnstructuredNarrativeIsTheRemittanceText) {
   const std::string text = export_camt053({example_statement()});
-  EXPECT_NE(text.find("        <NtryDtls>\n          <TxDtls>\n          </TxDtls>\n"),
+  EXPECT_NE(text.find("        <NtryDtls>\n          <TxDtls>\n            <RmtInf>\n"
+                      "              <Ustrd>Payment for invoice</Ustrd>\n            </RmtInf>\n"
+                      "          </TxDtls>\n"),
             std::string::npos)
       << text;
 }
@@ -1003,6 +1026,19 @@ TEST(CamtExportTest, MarkupInCurrencyEscapedEverywhere) {
   EXPECT_EQ(count_of(text, "<Amt Ccy=\"EUR\">900.50</Amt>"), 1u);
 }
 
+// The currency is any three bytes: in the Ccy element a tab stays, in the
+// Ccy attributes it is a character reference, so both read back as "E\tR".
+TEST(CamtExportTest, WhiteSpaceInCurrencyReferencedInAttributes) {
+  Statement s = example_statement();
+  s.opening_balance.currency = "E\tR";
+  s.closing_balance.currency = "\r\n ";
+  const std::string text = export_camt053({s});
+  EXPECT_NE(text.find("<Ccy>E\tR</Ccy>"), std::string::npos);
+  EXPECT_EQ(count_of(text, "<Amt Ccy=\"E&#9;R\">"), 2u);  // opening balance and the entry
+  EXPECT_EQ(count_of(text, "<Amt Ccy=\"&#13;&#10; \">900.50</Amt>"), 1u);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
 TEST(CamtExportTest, BalanceBlock) {
   std::string out = "x\n";
   write_camt_balance(out, "CLBD",
@@ -1023,49 +1059,78 @@ TEST(CamtExportTest, BalanceBlock) {
 )");
 }
 
-// A negative stored balance keeps its sign in Amt; the indicator follows the mark alone.
-TEST(CamtExportTest, BalanceAmountKeepsStoredSign) {
+struct CamtAmountCase {
+  const char* name;
+  Decimal amount;
+  const char* want;  // the Amt text
+};
+
+const CamtAmountCase kCamtAmountCases[] = {
+    {"ThreeDecimals", dec(99999, 3), "99.999"},  // KWD
+    {"OneDecimalPadded", dec(105, 1), "10.50"},
+    {"TrailingZerosKept", dec(10500, 3), "10.500"},
+    {"SmallestPositive", dec(1, 28), "0.0000000000000000000000000001"},
+    // A negative stored value keeps its sign; the indicator follows the mark alone.
+    {"NegativeStoredValue", dec(51239, 4, /*negative=*/true), "-5.1239"},
+};
+
+class CamtAmountTest : public testing::TestWithParam<CamtAmountCase> {};
+
+TEST_P(CamtAmountTest, BalanceHoldsEveryDigit) {
   std::string out;
   write_camt_balance(out, "OPBD",
-                     balance(DebitCreditMark::Credit, Date{2024, 1, 1}, "EUR",
-                             dec(51239, 4, /*negative=*/true)));
-  EXPECT_NE(out.find("        <Amt Ccy=\"EUR\">-5.12</Amt>\n        <CdtDbtInd>CRDT</CdtDbtInd>\n"),
+                     balance(DebitCreditMark::Credit, Date{2024, 1, 1}, "KWD", GetParam().amount));
+  EXPECT_NE(out.find(std::string("        <Amt Ccy=\"KWD\">") + GetParam().want +
+                     "</Amt>\n        <CdtDbtInd>CRDT</CdtDbtInd>\n"),
             std::string::npos)
       << out;
 }
 
+INSTANTIATE_TEST_SUITE_P(Amounts, CamtAmountTest, testing::ValuesIn(kCamtAmountCases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
 struct XmlCase {
   const char* name;
   const char* text;
-  const char* want;
+  const char* want;            // element text
+  const char* want_attribute;  // attribute value; nullptr: as the element text
 };
 
 const XmlCase kXmlCases[] = {
-    {"Empty", "", ""},
-    {"Plain", "abc", "abc"},
-    {"Ampersand", "a&b", "a&amp;b"},
-    {"EntityEscapedAgain", "&amp;", "&amp;amp;"},
-    {"LessThan", "<", "&lt;"},
-    {"GreaterThan", ">", "&gt;"},
-    {"Quote", "\"", "&quot;"},
-    {"Apostrophe", "'", "&apos;"},
-    {"All", "A&B <C>\"'", "A&amp;B &lt;C&gt;&quot;&apos;"},
-    {"WhiteSpaceControlsAndNonAsciiKept", "\t\n\r\xC3\xA4", "\t\n\r\xC3\xA4"},
-    {"ControlReplaced", "a\x01" "b\x03", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
-    {"ControlNextToMarkup", "&\x1f<", "&amp;\xEF\xBF\xBD&lt;"},
-    {"NonCharactersReplaced", "\xEF\xBF\xBE\xEF\xBF\xBF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    {"Empty", "", "", nullptr},
+    {"Plain", "abc", "abc", nullptr},
+    {"Ampersand", "a&b", "a&amp;b", nullptr},
+    {"EntityEscapedAgain", "&amp;", "&amp;amp;", nullptr},
+    {"LessThan", "<", "&lt;", nullptr},
+    {"GreaterThan", ">", "&gt;", nullptr},
+    {"Quote", "\"", "&quot;", nullptr},
+    {"Apostrophe", "'", "&apos;", nullptr},
+    {"All", "A&B <C>\"'", "A&amp;B &lt;C&gt;&quot;&apos;", nullptr},
+    // A reader gives back a raw tab and line feed of element text, but turns a
+    // carriage return into a line feed, and all three into spaces in an attribute.
+    {"WhiteSpace", "a\tb\nc\rd\r\ne", "a\tb\nc&#13;d&#13;\ne",
+     "a&#9;b&#10;c&#13;d&#13;&#10;e"},
+    {"WhiteSpaceNextToMarkup", "\r&\t<", "&#13;&amp;\t&lt;", "&#13;&amp;&#9;&lt;"},
+    {"NonAsciiKept", "\xC3\xA4", "\xC3\xA4", nullptr},
+    {"ControlReplaced", "a\x01" "b\x03", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD", nullptr},
+    {"ControlNextToMarkup", "&\x1f<", "&amp;\xEF\xBF\xBD&lt;", nullptr},
+    {"NonCharactersReplaced", "\xEF\xBF\xBE\xEF\xBF\xBF", "\xEF\xBF\xBD\xEF\xBF\xBD", nullptr},
     // U+FFFD, U+FFFC, U+F000 and a cut-off EF BF stay.
     {"OtherEFSequencesKept", "\xEF\xBF\xBD\xEF\xBF\xBC\xEF\x80\x80\xEF\xBF",
-     "\xEF\xBF\xBD\xEF\xBF\xBC\xEF\x80\x80\xEF\xBF"},
+     "\xEF\xBF\xBD\xEF\xBF\xBC\xEF\x80\x80\xEF\xBF", nullptr},
 };
 
 class XmlEscapeTest : public testing::TestWithParam<XmlCase> {};
 
 TEST_P(XmlEscapeTest, Escapes) {
-  EXPECT_EQ(escape_xml(GetParam().text), GetParam().want);
+  const XmlCase& c = GetParam();
+  EXPECT_EQ(escape_xml(c.text), c.want);
   std::string out = "x";
-  append_escaped_xml(out, GetParam().text);
-  EXPECT_EQ(out, std::string("x") + GetParam().want);
+  append_escaped_xml(out, c.text);
+  EXPECT_EQ(out, std::string("x") + c.want);
+  out = "x";
+  append_escaped_xml_attribute(out, c.text);
+  EXPECT_EQ(out, std::string("x") + (c.want_attribute ? c.want_attribute : c.want));
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, XmlEscapeTest, testing::ValuesIn(kXmlCases),

@@ -51,8 +51,12 @@ const NarrativeCase kNarrativeCases[] = {
     {"SwiftIbanAndEref", &kSwift, "/EREF/E-9/IBAN/DE00 1234/NAME/Shop", "Shop", "DE00 1234",
      "E-9"},
     {"Angular", &kAngular, "NTRF<20Rent<21 May<32John Doe", "John Doe", "", "Rent May"},
-    {"UnstructuredGvcLike", &kUnstructured, "?20x?32Name?31DE00", "", "", ""},
-    {"UnstructuredSlashLike", &kUnstructured, "/NAME/x/REMI/y/IBAN/z", "", "", ""},
+    // A free-text narrative is its own purpose, whatever it looks like.
+    {"UnstructuredGvcLike", &kUnstructured, "?20x?32Name?31DE00", "", "", "?20x?32Name?31DE00"},
+    {"UnstructuredSlashLike", &kUnstructured, "/NAME/x/REMI/y/IBAN/z", "", "",
+     "/NAME/x/REMI/y/IBAN/z"},
+    {"UnstructuredFreeText", &kUnstructured, "Account fee charged in error", "", "",
+     "Account fee charged in error"},
 };
 
 void PrintTo(const NarrativeCase& c, std::ostream* os) { *os << testing::PrintToString(c.narrative); }
@@ -109,7 +113,12 @@ const MapCase kMapCases[] = {
      {{"20A", "x"}, {"200", "y"}, {"21", "b"}, {"2:", "z"}, {"29", "c"}, {"290", "w"}},
      "", "", "b c"},
     {"KeysCaseSensitive", {{"name", "n"}, {"iban", "i"}, {"remi", "r"}}, "", "", ""},
-    {"DetailIgnored", {{"detail", "free text"}}, "", "", ""},
+    // "detail" comes last, after the codes, REMI and EREF.
+    {"DetailAlone", {{"detail", " free text "}}, "", "", " free text "},
+    {"EmptyDetail", {{"detail", ""}}, "", "", ""},
+    {"CodesOverDetail", {{"detail", "d"}, {"22", "y"}}, "", "", "y"},
+    {"ErefOverDetail", {{"detail", "d"}, {"EREF", "E"}}, "", "", "E"},
+    {"EmptyErefStopsDetail", {{"detail", "d"}, {"EREF", ""}}, "", "", ""},
     {"ValuesNotTrimmed", {{"32", " A "}, {"31", " DE "}, {"REMI", " r "}}, " A ", " DE ",
      " r "},
 };

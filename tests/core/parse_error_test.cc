@@ -1,6 +1,8 @@
 // Messages of every ParseError variant, exactly as Python code sees them.
 #include "core/parse_error.hpp"
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 namespace vardel {
@@ -11,6 +13,9 @@ struct Case {
   ParseError error;
   const char* want;
 };
+
+// GoogleTest prints a case by its name, not byte by byte.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const Case kCases[] = {
     {"NoData", ParseError::no_data(), "Input contains no MT940 data"},

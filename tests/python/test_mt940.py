@@ -105,9 +105,30 @@ def test_overdraft_balances_negative(trailer, available, forward):
         ("4.00", "DBIT")
 
 
-def test_closing_three_digits_camt_writes_two(mixed):
-    assert mixed.closing_balance == 1.239
-    assert ">1.23<" in mixed.to_camt053()
+# camt.053 read back by an XML reader gives the properties' values: every
+# fraction digit of a balance (KWD has three), and a carriage return, a tab or
+# both in the currency attribute and in the party, IBAN and purpose texts (a
+# reader turns a raw CR into LF everywhere, a raw tab into a space in an
+# attribute).
+@pytest.mark.parametrize("currency", ["KWD", "E\tR", "E\rR", "\r\t\r"])
+@pytest.mark.parametrize("narrative", ["/NAME/A\rB/IBAN/DE\r02\t1/REMI/pay\rnext\ttab",
+                                       "Fee\rcharged\tin error"])
+def test_camt_reads_back_as_the_properties(currency, narrative):
+    m = vardel.MT940(statement(":61:240102D1,00NTRFX", f":86:{narrative}",
+                               opening=f"C240101{currency}99,999", closing=f"D240131{currency}0,5"))
+    root = ET.fromstring(m.to_camt053())
+    assert root.findtext(f".//{CAMT_NS}Acct/{CAMT_NS}Ccy") == m.currency == currency
+    assert [a.get("Ccy") for a in root.iter(CAMT_NS + "Amt")] == [m.currency] * 3
+    amounts = [(b.findtext(CAMT_NS + "Amt"), b.findtext(CAMT_NS + "CdtDbtInd"))
+               for b in root.iter(CAMT_NS + "Bal")]
+    assert amounts == [("99.999", "CRDT"), ("0.50", "DBIT")]
+    assert (float(amounts[0][0]), -float(amounts[1][0])) == (m.opening_balance, m.closing_balance)
+    (t,) = m.transactions
+    assert t.purpose
+    assert root.findtext(f".//{CAMT_NS}Ustrd") == t.purpose
+    assert root.findtext(f".//{CAMT_NS}Nm") == (t.counterparty or None)
+    assert root.findtext(f".//{CAMT_NS}CdtrAcct/{CAMT_NS}Id/{CAMT_NS}IBAN") == \
+        (t.counter_iban or None)
 
 
 def test_currency_is_opening_currency():
@@ -145,8 +166,8 @@ def test_csv_rows(mixed):
     amounts = [r[11] for r in rows[1:]]
     assert amounts == ["-100.00", "250.50", "-0.00", "3.00", "-0.00"]
     assert [r[12] for r in rows[1:]] == ["N", "N", "Y", "Y", "N"]
-    # Unstructured narrative: no counterparty, IBAN or purpose.
-    assert rows[4][8:11] == ["", "", ""]
+    # Unstructured narrative: no counterparty or IBAN, the text as purpose.
+    assert rows[4][8:11] == ["", "", "Card payment, Baeckerei Schmidt"]
     assert rows[1][8:11] == ["Muster Bau GmbH", "DE02120300000000202051", "Invoice 7"]
 
 

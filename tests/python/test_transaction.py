@@ -81,7 +81,8 @@ NO_NARRATIVE = (":61:240102C1,00NTRFX",)
 NARRATIVES = [
     pytest.param(NO_NARRATIVE, None, "", "", "", id="no-narrative"),
     pytest.param((":61:240102C1,00NTRFX", ":86:Card payment, Baeckerei Schmidt"),
-                 {"detail": "Card payment, Baeckerei Schmidt"}, "", "", "", id="free-text"),
+                 {"detail": "Card payment, Baeckerei Schmidt"}, "", "",
+                 "Card payment, Baeckerei Schmidt", id="free-text"),
     pytest.param((":61:240102C1,00NTRFX",
                   ":86:/EREF/E-1/REMI/Invoice 7 /NAME/Max Muster/IBAN/DE021203"),
                  {"EREF": "E-1", "REMI": "Invoice 7", "NAME": "Max Muster", "IBAN": "DE021203"},

@@ -54,6 +54,8 @@ void append_purpose(std::string& out, const StructuredDetails& details) {
     out.append(*remi);
   } else if (auto eref = details.find("EREF")) {
     out.append(*eref);
+  } else if (auto text = details.find("detail")) {
+    out.append(*text);  // a free-text narrative is its own purpose
   }
 }
 

@@ -25,7 +25,8 @@ namespace vardel {
 // The first present of "31", "30", "IBAN", else "".
 [[nodiscard]] std::string counter_iban_from_details(const StructuredDetails& details);
 // The present codes 20..29 in ascending order joined by " ", else "REMI",
-// else "EREF", else "".
+// else "EREF", else "detail" (the unstructured decoder's whole narrative),
+// else "".
 [[nodiscard]] std::string purpose_from_details(const StructuredDetails& details);
 
 // The same three look-ups appending to `out`, for writers that reuse one

@@ -26,14 +26,18 @@ constexpr std::string_view kClosing =
     "  </BkToCstmrStmt>\n"
     "</Document>\n";
 
-// Escaped form of one of the five markup characters.
-constexpr std::string_view xml_entity(char c) {
+// Escaped form of a markup character, or the character reference of a white
+// space that an XML reader would not give back as it stands.
+constexpr std::string_view xml_reference(char c) {
   switch (c) {
     case '&': return "&amp;";
     case '<': return "&lt;";
     case '>': return "&gt;";
     case '"': return "&quot;";
     case '\'': return "&apos;";
+    case '\t': return "&#9;";
+    case '\n': return "&#10;";
+    case '\r': return "&#13;";
     default: return {};
   }
 }
@@ -46,20 +50,29 @@ constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 // What a byte of a text needs in XML.
 enum class XmlByte : unsigned char {
   kKeep,
-  kMarkup,      // one of & < > " '
+  kReference,   // written as xml_reference gives it
   kNotXmlChar,  // a control character other than tab, line feed, carriage return
   kEF,          // the first byte of EF BF BE (U+FFFE) and EF BF BF (U+FFFF)
 };
 
-constexpr std::array<XmlByte, 256> kXmlBytes = [] {
-  std::array<XmlByte, 256> table{};
+using XmlByteTable = std::array<XmlByte, 256>;
+
+// A reader turns every carriage return (and CR LF) of element text into a line
+// feed, and every tab, line feed and carriage return of an attribute value into
+// a space: those are written as character references, which it gives back.
+constexpr XmlByteTable make_xml_byte_table(bool attribute) {
+  XmlByteTable table{};
   for (int c = 0; c < 0x20; ++c) {
     if (c != '\t' && c != '\n' && c != '\r') table[c] = XmlByte::kNotXmlChar;
   }
-  for (unsigned char c : std::string_view("&<>\"'")) table[c] = XmlByte::kMarkup;
+  for (unsigned char c : std::string_view("&<>\"'\r")) table[c] = XmlByte::kReference;
+  if (attribute) table['\t'] = table['\n'] = XmlByte::kReference;
   table[0xEF] = XmlByte::kEF;
   return table;
-}();
+}
+
+constexpr XmlByteTable kXmlTextBytes = make_xml_byte_table(false);
+constexpr XmlByteTable kXmlAttributeBytes = make_xml_byte_table(true);
 
 // True when `text` holds U+FFFE or U+FFFF at byte `i`, an EF byte.
 bool is_non_character_at(std::string_view text, size_t i) {
@@ -67,25 +80,58 @@ bool is_non_character_at(std::string_view text, size_t i) {
          (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');
 }
 
+// Appends `text` escaped by the table `bytes`.
+void append_escaped(std::string& out, std::string_view text, const XmlByteTable& bytes) {
+  const size_t n = text.size();
+  size_t written = 0;  // text before this byte is in `out`
+  size_t i = 0;
+  while (true) {
+    while (i < n && bytes[static_cast<unsigned char>(text[i])] == XmlByte::kKeep) ++i;
+    if (i == n) break;
+    std::string_view replacement = kReplacementCharacter;
+    size_t width = 1;
+    const XmlByte kind = bytes[static_cast<unsigned char>(text[i])];
+    if (kind == XmlByte::kReference) {
+      replacement = xml_reference(text[i]);
+    } else if (kind == XmlByte::kEF) {
+      if (!is_non_character_at(text, i)) {
+        ++i;  // any other character that starts with EF stays
+        continue;
+      }
+      width = 3;
+    }
+    out.append(text.data() + written, i - written);
+    out += replacement;
+    i += width;
+    written = i;
+  }
+  out.append(text.data() + written, n - written);
+}
+
 // One <Amt Ccy="...">amount</Amt> line; `opening` is its indentation and
 // the opening tag up to the attribute value.
 void write_amount(std::string& out, std::string_view opening, std::string_view currency,
                   const Decimal& amount) {
   out += opening;
-  append_escaped_xml(out, currency);
+  append_escaped_xml_attribute(out, currency);
   out += "\">";
-  amount.append_fixed(out, 2);
+  amount.append_padded(out, 2);
   out += "</Amt>\n";
 }
 
+// The related parties of an entry with a counterparty, a counter IBAN or
+// both: the party lines only with a counterparty, the account lines only
+// with an IBAN.
 void write_related_parties(std::string& out, bool debit, std::string_view counterparty,
                            std::string_view counter_iban) {
-  out += debit ? "            <RltdPties>\n              <Cdtr>\n"
-               : "            <RltdPties>\n              <Dbtr>\n";
-  out += "                <Pty>\n                  <Nm>";
-  append_escaped_xml(out, counterparty);
-  out += "</Nm>\n                </Pty>\n";
-  out += debit ? "              </Cdtr>\n" : "              </Dbtr>\n";
+  out += "            <RltdPties>\n";
+  if (!counterparty.empty()) {
+    out += debit ? "              <Cdtr>\n" : "              <Dbtr>\n";
+    out += "                <Pty>\n                  <Nm>";
+    append_escaped_xml(out, counterparty);
+    out += "</Nm>\n                </Pty>\n";
+    out += debit ? "              </Cdtr>\n" : "              </Dbtr>\n";
+  }
   if (!counter_iban.empty()) {
     out += debit ? "              <CdtrAcct>\n" : "              <DbtrAcct>\n";
     out += "                <Id>\n                  <IBAN>";
@@ -119,8 +165,7 @@ void write_entry(std::string& out, const TransactionRecord& t, size_t number,
     const std::string counterparty = counterparty_from_details(*t.structured_details);
     const std::string counter_iban = counter_iban_from_details(*t.structured_details);
     const std::string purpose = purpose_from_details(*t.structured_details);
-    // An IBAN without a party name is dropped: RltdPties needs the party.
-    if (!counterparty.empty()) {
+    if (!counterparty.empty() || !counter_iban.empty()) {
       write_related_parties(out, is_debit(t.debit_credit), counterparty, counter_iban);
     }
     if (!purpose.empty()) {
@@ -170,30 +215,11 @@ size_t estimate_size(const std::vector<Statement>& statements) {
 }  // namespace
 
 void append_escaped_xml(std::string& out, std::string_view text) {
-  const size_t n = text.size();
-  size_t written = 0;  // text before this byte is in `out`
-  size_t i = 0;
-  while (true) {
-    while (i < n && kXmlBytes[static_cast<unsigned char>(text[i])] == XmlByte::kKeep) ++i;
-    if (i == n) break;
-    std::string_view replacement = kReplacementCharacter;
-    size_t width = 1;
-    const XmlByte kind = kXmlBytes[static_cast<unsigned char>(text[i])];
-    if (kind == XmlByte::kMarkup) {
-      replacement = xml_entity(text[i]);
-    } else if (kind == XmlByte::kEF) {
-      if (!is_non_character_at(text, i)) {
-        ++i;  // any other character that starts with EF stays
-        continue;
-      }
-      width = 3;
-    }
-    out.append(text.data() + written, i - written);
-    out += replacement;
-    i += width;
-    written = i;
-  }
-  out.append(text.data() + written, n - written);
+  append_escaped(out, text, kXmlTextBytes);
+}
+
+void append_escaped_xml_attribute(std::string& out, std::string_view text) {
+  append_escaped(out, text, kXmlAttributeBytes);
 }
 
 std::string escape_xml(std::string_view text) {

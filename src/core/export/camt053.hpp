@@ -25,14 +25,19 @@ namespace vardel {
 // `code` ("OPBD" or "CLBD") to `out`.
 void write_camt_balance(std::string& out, std::string_view code, const Balance& balance);
 
-// `text` with '&' '<' '>' '"' '\'' replaced by &amp; &lt; &gt; &quot; &apos;;
-// an '&' that already begins an entity is replaced too ("&amp;" -> "&amp;amp;").
-// Each character that XML 1.0 cannot hold (U+0000..U+0008, U+000B, U+000C,
-// U+000E..U+001F, U+FFFE, U+FFFF) is written as U+FFFD; tab, line feed,
-// carriage return and every other character stay as they are.
+// Element text: `text` with '&' '<' '>' '"' '\'' replaced by &amp; &lt; &gt;
+// &quot; &apos; and a carriage return by &#13; (which a reader gives back,
+// where it turns a raw one into a line feed). An '&' that already begins an
+// entity is replaced too ("&amp;" -> "&amp;amp;"). Each character that XML 1.0
+// cannot hold (U+0000..U+0008, U+000B, U+000C, U+000E..U+001F, U+FFFE,
+// U+FFFF) is written as U+FFFD; tab, line feed and every other character stay
+// as they are.
 [[nodiscard]] std::string escape_xml(std::string_view text);
 // Appends escape_xml(text) to `out` without a temporary.
 void append_escaped_xml(std::string& out, std::string_view text);
+// Appends an attribute value: escape_xml(text) with, in addition, a tab and a
+// line feed written as &#9; and &#10;, which a reader would turn into spaces.
+void append_escaped_xml_attribute(std::string& out, std::string_view text);
 
 }  // namespace vardel
 

@@ -75,7 +75,7 @@ void write_row(std::string& out, std::string& scratch, const Statement& s,
     append_csv_field(out, t.details);
   }
   out += ',';
-  t.signed_amount().append_fixed(out, 2);
+  t.signed_amount().append_padded(out, 2);
   out += is_reversal(t.debit_credit) ? ",Y\n" : ",N\n";
 }
 
