@@ -260,7 +260,12 @@ static_assert(std::is_nothrow_move_constructible_v<Transaction>,
               "placing the data into a new object must not fail");
 
 PyObject* Transaction_new_object(Transaction&& data) {
-  auto* type = reinterpret_cast<PyTypeObject*>(g_transaction_type);
+  // Built by the import. An import that failed after it built MT940 leaves
+  // that class reachable (gc.get_objects()) with this one missing: build it
+  // now, or fail with the error of the build.
+  PyObject* type_object = create_transaction_type_object();  // Borrowed.
+  if (type_object == nullptr) return nullptr;
+  auto* type = reinterpret_cast<PyTypeObject*>(type_object);
   PyObject* self = type->tp_alloc(type, 0);
   if (self == nullptr) return nullptr;
   // A move cannot fail, so the object is complete once the data is placed.

@@ -55,8 +55,8 @@ struct TransactionObject {
 [[nodiscard]] PyObject* create_transaction_type_object();
 
 // A new Transaction object that takes over `data`; null with the
-// interpreter's error set when it cannot be allocated. Precondition: the
-// class object was built (the module is initialised).
+// interpreter's error set when it cannot be allocated, or when the class
+// object, built here if the import did not, cannot be built.
 [[nodiscard]] PyObject* Transaction_new_object(Transaction&& data);
 
 }  // namespace vardel::python

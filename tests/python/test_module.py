@@ -285,3 +285,63 @@ def test_second_interpreter_is_refused(legacy, tmp_path):
     # The first interpreter keeps its working module.
     assert vardel.MT940("\n".join([":20:X", ":25:A", ":28C:1", ":60F:C240101EUR1,00",
                                    ":62F:C240101EUR1,00"])).account == "A"
+
+
+# An import that runs out of memory while building Transaction, after MT940
+# was built, fails; MT940 stays reachable through the garbage collector. Its
+# transactions must then come back whole (the class built on demand), never
+# through a missing class. _testcapi makes the n-th allocation fail; each n
+# is tried in a forked child until the build of Transaction is the one that
+# fails. A child that dies before it gets there is passed over, its error
+# output silenced: some CPython versions (3.13.0) crash themselves on a failed
+# allocation elsewhere in the import.
+def test_transactions_after_an_import_that_failed_on_transaction():
+    pytest.importorskip("_testcapi")
+    script = textwrap.dedent("""
+        import _imp, _testcapi, gc, glob, importlib.util, os, sys, traceback
+        path = glob.glob(os.path.join(sys.argv[1], "vardel*.so"))[0]
+        spec = importlib.util.spec_from_file_location("vardel", path)
+        TEXT = "\\n".join([":20:X", ":25:A", ":28C:1", ":60F:C240101EUR1,00",
+                          ":61:240102C2,50NTRFX", ":62F:C240102EUR3,50"])
+
+        def attempt(n, reached, stderr):
+            _testcapi.set_nomemory(n, n + 1)
+            try:
+                _imp.create_dynamic(spec)
+                return
+            except BaseException as err:
+                error = str(err)
+            finally:
+                _testcapi.remove_mem_hooks()
+            if error == "An error occurred while initializing class Transaction":
+                os.write(reached, b"r")
+                os.dup2(stderr, 2)
+                (mt940,) = [o for o in gc.get_objects()
+                            if isinstance(o, type) and o.__name__ == "MT940"]
+                (t,) = mt940(TEXT).transactions
+                print(type(t).__name__, t.amount, flush=True)
+
+        for n in range(1000):
+            read_end, write_end = os.pipe()
+            pid = os.fork()
+            if pid == 0:
+                os.close(read_end)
+                stderr = os.dup(2)
+                os.dup2(os.open(os.devnull, os.O_WRONLY), 2)
+                code = 0
+                try:
+                    attempt(n, write_end, stderr)
+                except BaseException:
+                    traceback.print_exc()
+                    code = 1
+                os._exit(code)
+            os.close(write_end)
+            reached = os.read(read_end, 1) == b"r"
+            os.close(read_end)
+            code = os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
+            if reached:
+                sys.exit(None if code == 0 else f"allocation {n}: child ended with {code}")
+        sys.exit("the build of Transaction never failed")
+    """)
+    result = run_script(script)
+    assert (result.returncode, result.stdout, result.stderr) == (0, "Transaction 2.5\n", "")
