@@ -20,6 +20,7 @@
 
 #include "core/balance.hpp"
 #include "core/date.hpp"
+#include "core/text.hpp"
 #include "fuzz/fuzz_util.hpp"
 
 namespace {
@@ -27,7 +28,7 @@ namespace {
 using vardel::Date;
 using vardel::ParseErrorKind;
 
-bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+using vardel::is_ascii_digit;
 
 // One pair of a YYMMDD text: two ASCII digits.
 std::optional<int> read_pair(char a, char b) {

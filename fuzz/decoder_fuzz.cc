@@ -31,7 +31,7 @@ namespace {
 using vardel::StructuredDetails;
 using vardel::fuzz::check_utf8;
 
-bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+using vardel::is_ascii_digit;
 
 bool is_two_digit_code(std::string_view code) {
   return code.size() == 2 && is_ascii_digit(code[0]) && is_ascii_digit(code[1]);

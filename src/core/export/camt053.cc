@@ -161,21 +161,20 @@ void write_entry(std::string& out, const TransactionRecord& t, size_t number,
   out += "</Dt>\n        </ValDt>\n        <BkTxCd>\n          <Prtry>\n            <Cd>";
   append_escaped_xml(out, t.transaction_type);
   out += "</Cd>\n          </Prtry>\n        </BkTxCd>\n        <NtryDtls>\n          <TxDtls>\n";
+  // Without a narrative map there are no parties and the raw narrative is the purpose.
+  std::string purpose;
   if (t.structured_details) {
     const std::string counterparty = counterparty_from_details(*t.structured_details);
     const std::string counter_iban = counter_iban_from_details(*t.structured_details);
-    const std::string purpose = purpose_from_details(*t.structured_details);
+    purpose = purpose_from_details(*t.structured_details);
     if (!counterparty.empty() || !counter_iban.empty()) {
       write_related_parties(out, is_debit(t.debit_credit), counterparty, counter_iban);
     }
-    if (!purpose.empty()) {
-      out += "            <RmtInf>\n              <Ustrd>";
-      append_escaped_xml(out, purpose);
-      out += "</Ustrd>\n            </RmtInf>\n";
-    }
-  } else if (!t.details.empty()) {
+  }
+  const std::string_view remittance = t.structured_details ? std::string_view(purpose) : t.details;
+  if (!remittance.empty()) {
     out += "            <RmtInf>\n              <Ustrd>";
-    append_escaped_xml(out, t.details);
+    append_escaped_xml(out, remittance);
     out += "</Ustrd>\n            </RmtInf>\n";
   }
   out += "          </TxDtls>\n        </NtryDtls>\n      </Ntry>\n";
