@@ -134,7 +134,6 @@ inline void check_record_shape(const TransactionRecord& t) {
   FUZZ_CHECK(t.transaction_type.size() == 4);
   FUZZ_CHECK(t.transaction_type[0] == 'N' || t.transaction_type[0] == 'F');
   if (t.funds_code) {
-    FUZZ_CHECK(!is_reversal(t.debit_credit));
     FUZZ_CHECK(t.funds_code->size() == 1);
     FUZZ_CHECK((*t.funds_code)[0] >= 'A' && (*t.funds_code)[0] <= 'Z');
   }

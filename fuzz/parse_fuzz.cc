@@ -15,7 +15,12 @@
 //    a reader would give back as a line feed);
 //  - the UTF-8 census and decoder (which build large export strs) accept
 //    exactly the texts the validator accepts, the input and every export
-//    among them, and decode them to code points that encode back to the text.
+//    among them, and decode them to code points that encode back to the text;
+//  - a text that parses has no balance field that the statement reads and
+//    that spans a non-empty continuation line (walked line by line here,
+//    apart from the reader);
+//  - a byte-order mark put before every line that starts with ':' changes
+//    nothing: the same statements, or the same error message.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -90,6 +95,77 @@ bool has_char_xml_cannot_hold(std::string_view xml) {
          xml.find("\xEF\xBF\xBF") != std::string_view::npos;
 }
 
+constexpr std::string_view kMark = "\xEF\xBB\xBF";  // U+FEFF
+
+// The lines of `text` as the reader sees them: split at LF, trailing CRs
+// removed, and a mark right before a leading ':' dropped.
+template <class F>
+void for_each_line(std::string_view text, F&& f) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.starts_with(std::string(kMark) + ":")) line.remove_prefix(kMark.size());
+    f(line);
+  }
+}
+
+// Whether the statement state machine reads a balance field (:60F:/:60M: in
+// Header, :62F:/:62M: in Entries, :64:/:65: in Trailer) that goes on over a
+// non-empty line.
+bool reads_balance_over_lines(std::string_view text) {
+  enum class State { kStart, kHeader, kEntries, kTrailer } state = State::kStart;
+  bool in_balance = false;  // the open field is a balance that the state read
+  bool found = false;
+  for_each_line(text, [&](std::string_view line) {
+    const size_t colon = line.starts_with(':') ? line.find(':', 1) : std::string_view::npos;
+    if (colon == std::string_view::npos) {
+      found = found || (in_balance && !line.empty());
+      return;
+    }
+    const std::string_view tag = line.substr(0, colon + 1);
+    in_balance = false;
+    if (tag == ":20:") {
+      state = State::kHeader;
+    } else if (state == State::kHeader && (tag == ":60F:" || tag == ":60M:")) {
+      state = State::kEntries;
+      in_balance = true;
+    } else if (state == State::kEntries && (tag == ":62F:" || tag == ":62M:")) {
+      state = State::kTrailer;
+      in_balance = true;
+    } else if (state == State::kTrailer && (tag == ":64:" || tag == ":65:")) {
+      in_balance = true;
+    }
+  });
+  return found;
+}
+
+// `text` with a mark put before every line that starts with ':'.
+std::string with_marks(std::string_view text) {
+  std::string out;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = text.find('\n', pos);
+    end = end == std::string_view::npos ? text.size() : end + 1;
+    if (text[pos] == ':') out += kMark;
+    out += text.substr(pos, end - pos);
+    pos = end;
+  }
+  return out;
+}
+
+// Whether two parses ended alike: equal statements, or errors of equal
+// messages (a for_resolver chain never breaks).
+bool same_outcome(const vardel::ParseOutcome& a, const vardel::ParseOutcome& b) {
+  if (a.has_value() != b.has_value()) return false;
+  if (a) return *a == *b;
+  const auto* ea = std::get_if<vardel::ParseError>(&a.error());
+  const auto* eb = std::get_if<vardel::ParseError>(&b.error());
+  return ea != nullptr && eb != nullptr && ea->message() == eb->message();
+}
+
 void check_exports(const std::vector<vardel::Statement>& statements, bool utf8_input) {
   size_t transactions = 0;
   for (const auto& s : statements) transactions += s.transactions.size();
@@ -135,6 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const vardel::DecoderChain chain = vardel::DecoderChain::for_resolver(resolver);
   vardel::ParseOutcome outcome = vardel::parse_statements(text, chain);
+  FUZZ_CHECK(same_outcome(outcome, vardel::parse_statements(with_marks(text), chain)));
 
   if (!outcome) {
     const auto* error = std::get_if<vardel::ParseError>(&outcome.error());
@@ -150,6 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::vector<vardel::Statement>& statements = *outcome;
   FUZZ_CHECK(!statements.empty());
+  FUZZ_CHECK(!reads_balance_over_lines(text));
   for (const auto& s : statements) {
     FUZZ_CHECK(!s.account_identification.empty());
     FUZZ_CHECK(!s.statement_number.empty());

@@ -101,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(t.value_date == *date);
   FUZZ_CHECK(t.amount == *amount);
   FUZZ_CHECK(t.debit_credit == mark_of(match->mark));
+  FUZZ_CHECK(t.funds_code == match->funds_code);  // with every mark, reversals included
   FUZZ_CHECK(t.transaction_type == match->transaction_type);
   FUZZ_CHECK(t.customer_reference == vardel::trim_white_space(match->customer_reference));
   FUZZ_CHECK(t.bank_reference == match->bank_reference);

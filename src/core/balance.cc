@@ -18,7 +18,7 @@ constexpr size_t kDateStart = 1;
 constexpr size_t kDateLength = 6;
 constexpr size_t kCurrencyStart = 7;
 constexpr size_t kCurrencyLength = 3;
-constexpr size_t kAmountStart = 10;
+constexpr size_t kAmountStart = kBalanceAmountStart;
 
 // A balance amount is plain: ASCII digits with at most one decimal mark, ','
 // or '.', and at least one digit ("1234,56", "1234", ",5", "5,", "1234.5").

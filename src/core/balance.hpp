@@ -6,12 +6,17 @@
 #ifndef VARDEL_BALANCE_H_
 #define VARDEL_BALANCE_H_
 
+#include <cstddef>
 #include <string_view>
 
 #include "core/parse_error.hpp"
 #include "core/records.hpp"
 
 namespace vardel {
+
+// Byte position at which a balance value's amount starts: after the mark (1
+// byte), the date (6) and the currency (3).
+inline constexpr size_t kBalanceAmountStart = 10;
 
 // Errors, first failing check wins: InvalidFormat "balance" "too short"
 // (10 bytes or fewer), InvalidFormat "balance" "invalid D/C mark", the

@@ -30,6 +30,10 @@ constexpr std::string_view kTagForwardAvailable = ":65:";
 namespace internal {
 namespace {
 
+// U+FEFF in UTF-8, and the mark followed by the ':' that starts a tag.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kMarkBeforeTag = "\xEF\xBB\xBF:";
+
 // Position of the second ':' of a line that starts with ':', or npos.
 size_t tag_end(std::string_view line) {
   if (line.empty() || line[0] != ':') return std::string_view::npos;
@@ -37,6 +41,27 @@ size_t tag_end(std::string_view line) {
 }
 
 }  // namespace
+
+// The next line without its LF and trailing CRs, or false at the end. A
+// text that ends with LF has no empty line after it. A byte-order mark right
+// before a ':' at the start of the line is dropped: decoded as UTF-8, a
+// file's mark stays in the text, and files joined with cat carry one before
+// each later :20:. Inline: it is the per-line path of next().
+inline bool FieldCursor::next_line(std::string_view& line) {
+  if (pos_ >= text_.size()) return false;
+  const char* begin = text_.data() + pos_;
+  const size_t rest = text_.size() - pos_;
+  const void* lf = std::memchr(begin, '\n', rest);
+  size_t length = lf ? static_cast<size_t>(static_cast<const char*>(lf) - begin) : rest;
+  pos_ += lf ? length + 1 : length;
+  while (length > 0 && begin[length - 1] == '\r') --length;
+  line = std::string_view(begin, length);
+  // The first byte alone rules the mark out on nearly every line.
+  if (length > 0 && begin[0] == kByteOrderMark[0] && line.starts_with(kMarkBeforeTag)) {
+    line.remove_prefix(kByteOrderMark.size());
+  }
+  return true;
+}
 
 bool FieldCursor::next(RawField& field) {
   std::string_view line;
@@ -55,6 +80,7 @@ bool FieldCursor::next(RawField& field) {
   const bool keep_line_feeds = field.tag == kTagStatementLine;
 
   bool joined = false;
+  field.continued = false;
   std::string_view continuation;
   while (next_line(continuation)) {
     if (tag_end(continuation) != std::string_view::npos) {
@@ -62,28 +88,16 @@ bool FieldCursor::next(RawField& field) {
       has_opener_ = true;
       break;
     }
+    if (continuation.empty() && !keep_line_feeds) continue;  // adds nothing to the value
     if (!joined) {
       scratch_.assign(first_value);  // first_value lies in the text, not in scratch_
       joined = true;
     }
     if (keep_line_feeds) scratch_ += '\n';
     scratch_ += continuation;
+    field.continued = field.continued || !continuation.empty();
   }
   field.value = joined ? std::string_view(scratch_) : first_value;
-  return true;
-}
-
-// The next line without its LF and trailing CRs, or false at the end. A
-// text that ends with LF has no empty line after it.
-bool FieldCursor::next_line(std::string_view& line) {
-  if (pos_ >= text_.size()) return false;
-  const char* begin = text_.data() + pos_;
-  const size_t rest = text_.size() - pos_;
-  const void* lf = std::memchr(begin, '\n', rest);
-  size_t length = lf ? static_cast<size_t>(static_cast<const char*>(lf) - begin) : rest;
-  pos_ += lf ? length + 1 : length;
-  while (length > 0 && begin[length - 1] == '\r') --length;
-  line = std::string_view(begin, length);
   return true;
 }
 
@@ -92,6 +106,19 @@ bool FieldCursor::next_line(std::string_view& line) {
 namespace {
 
 ParseOutcome fail(ParseError error) { return ParseOutcome(unexpect, ParseFailure(std::move(error))); }
+
+// A balance field the statement reads. Its value ends with its own line: a
+// line after it (a bank's "940" header line, a page number, an end-of-message
+// "-}") would otherwise become digits of the amount. The balance's own checks
+// come first, so a value they reject keeps its error; one they accept fails
+// on the amount, quoted as joined.
+Result<Balance> read_balance(const internal::RawField& field, bool is_intermediate) {
+  Result<Balance> balance = parse_balance(field.value, is_intermediate);
+  if (balance && field.continued) {
+    return ParseError::invalid_amount(field.value.substr(kBalanceAmountStart), kAmountFieldTag);
+  }
+  return balance;
+}
 
 Statement open_statement(std::string_view reference) {
   Statement statement;
@@ -171,7 +198,7 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
         } else if (tag == kTagStatementNumber) {
           set_statement_number(*statement, value);
         } else if (tag == kTagOpeningFinal || tag == kTagOpeningIntermediate) {
-          Result<Balance> balance = parse_balance(value, tag == kTagOpeningIntermediate);
+          Result<Balance> balance = read_balance(field, tag == kTagOpeningIntermediate);
           if (!balance) return fail(std::move(balance).error());
           statement->opening_balance = std::move(*balance);
           state = ParserState::Entries;
@@ -196,7 +223,7 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
             current.structured_details = std::move(*decoded);
           }
         } else if (tag == kTagClosingFinal || tag == kTagClosingIntermediate) {
-          Result<Balance> balance = parse_balance(value, tag == kTagClosingIntermediate);
+          Result<Balance> balance = read_balance(field, tag == kTagClosingIntermediate);
           if (!balance) return fail(std::move(balance).error());
           statement->closing_balance = std::move(*balance);
           // An exact-size list for the statement; pending keeps its
@@ -210,11 +237,11 @@ ParseOutcome parse_statements(std::string_view text, const DecoderChain& chain) 
 
       case ParserState::Trailer:
         if (tag == kTagClosingAvailable) {
-          Result<Balance> balance = parse_balance(value, false);
+          Result<Balance> balance = read_balance(field, false);
           if (!balance) return fail(std::move(balance).error());
           statement->closing_available_balance = std::move(*balance);
         } else if (tag == kTagForwardAvailable) {
-          Result<Balance> balance = parse_balance(value, false);
+          Result<Balance> balance = read_balance(field, false);
           if (!balance) return fail(std::move(balance).error());
           statement->forward_available_balance = std::move(*balance);
         } else if (tag == kTagNarrative) {

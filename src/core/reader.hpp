@@ -53,15 +53,18 @@ namespace internal {
 struct RawField {
   std::string_view tag;    // from the first ':' up to and including the second
   std::string_view value;  // rest of the first line plus the continuation lines
+  bool continued = false;  // whether a non-empty continuation line was joined
 };
 
 // The first pass of parse_statements: walks the text once, line by line,
 // and yields its fields in order. Lines end at LF; every CR at the end of a
-// line is dropped, so LF, CR LF and CR CR LF read alike. A line opens a
-// field when it starts with ':' and holds a second ':'; any other line
-// continues the open field (":61:" keeps a line feed before each further
-// line, every other tag glues them). Lines before the first field are
-// dropped.
+// line is dropped, so LF, CR LF and CR CR LF read alike. A byte-order mark
+// (U+FEFF) that starts a line right before a ':' is dropped too, so the mark
+// of a UTF-8 file, or of each file joined to another with cat, hides no tag.
+// A line opens a field when it starts with ':' and holds a second ':'; any
+// other line continues the open field (":61:" keeps a line feed before each
+// further line, every other tag glues them, and an empty line adds nothing
+// to them). Lines before the first field are dropped.
 //
 // The text must outlive the cursor. Continuation lines are joined into one
 // reused buffer, so a field costs no allocation unless it spans lines and

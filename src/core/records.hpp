@@ -69,7 +69,7 @@ struct TransactionRecord {
   Date value_date;                        // the first six digits
   std::optional<Date> entry_date;         // MMDD part; absent when missing or no calendar day
   DebitCreditMark debit_credit = DebitCreditMark::Credit;
-  std::optional<std::string> funds_code;  // one capital letter; only with D and C
+  std::optional<std::string> funds_code;  // the one capital letter after the mark
   Decimal amount;                         // never negative, scale 2, below 10^15
   std::string transaction_type;           // N or F and three letters or digits
   std::string customer_reference;         // trimmed, may be empty

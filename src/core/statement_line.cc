@@ -213,7 +213,7 @@ Result<TransactionRecord> parse_statement_line(std::string_view value) {
   }
 
   std::optional<std::string> funds_code;
-  if (m->funds_code && !is_reversal(mark)) funds_code.emplace(*m->funds_code);
+  if (m->funds_code) funds_code.emplace(*m->funds_code);
 
   Result<Decimal> amount = parse_amount(m->amount);
   if (!amount) return std::move(amount).error();

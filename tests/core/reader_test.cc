@@ -95,6 +95,14 @@ const FieldCase kFieldCases[] = {
      {{":61a:", "LX"}, {":610:", "LX"}}},
     {"JoinedFieldsInARow", ":86:a\nb\n:86:c\n:86:dd\ne\n:86:f",
      {{":86:", "ab"}, {":86:", "c"}, {":86:", "dde"}, {":86:", "f"}}},
+    // A byte-order mark (EF BB BF) right before the ':' that starts a line is
+    // dropped; anywhere else it stays.
+    {"MarkBeforeTags", "\xEF\xBB\xBF:20:A\r\n\xEF\xBB\xBF:25:B", {{":20:", "A"}, {":25:", "B"}}},
+    {"MarkBeforeGluedColonLine", ":86:Rent\n\xEF\xBB\xBF:ABC", {{":86:", "Rent:ABC"}}},
+    {"MarkAloneOnItsLine", "\xEF\xBB\xBF\n:86:a\n\xEF\xBB\xBF", {{":86:", "a\xEF\xBB\xBF"}}},
+    {"MarkBeforeOtherText", "\xEF\xBB\xBFx:20:A\n:86:a\n\xEF\xBB\xBF b", {{":86:", "a\xEF\xBB\xBF b"}}},
+    {"SecondMarkStays", "\xEF\xBB\xBF\xEF\xBB\xBF:20:A", {}},
+    {"MarkInsideValueStays", ":86:\xEF\xBB\xBF:x:", {{":86:", "\xEF\xBB\xBF:x:"}}},
 };
 
 class FieldCursorTest : public testing::TestWithParam<FieldCase> {};
@@ -141,8 +149,8 @@ const ErrorCase kErrorCases[] = {
     {"FieldsWithoutReference", ":25:ACC\n:28C:1\n:60F:C230101EUR1,00\n:62F:C230101EUR1,00\n",
      "Input contains no MT940 data"},
     {"OtherTagThanReference", ":20a:REF\n:25:ACC\n", "Input contains no MT940 data"},
-    {"ByteOrderMarkBeforeReference",
-     "\xEF\xBB\xBF:20:REF\n:25:ACC\n:28C:1\n:60F:C230101EUR1,00\n:62F:C230101EUR1,00\n",
+    {"ByteOrderMarkBeforeOtherText",
+     "\xEF\xBB\xBF \n:25:ACC\n:28C:1\n:60F:C230101EUR1,00\n:62F:C230101EUR1,00\n",
      "Input contains no MT940 data"},
 
     // Mandatory fields, checked in the order :25:, :28C:, :60F:, :62F:.
@@ -206,6 +214,31 @@ const ErrorCase kErrorCases[] = {
      "Invalid date '231301' in tag (date field)"},
     {"FieldErrorBeforeMandatoryCheck", ":20:REF\n:60F:C231301EUR1,00\n",
      "Invalid date '231301' in tag (date field)"},
+
+    // A balance read from a field that spans lines fails on its amount, as
+    // joined: a line after it never becomes digits of the amount.
+    {"LineAfterClosing", ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1,00\n:62F:C240131EUR100,00\n940\n",
+     "Invalid amount '100,00940' in tag (amount field)"},
+    {"LineAfterWholeClosing", ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1,00\n:62F:C240131EUR100\n940",
+     "Invalid amount '100940' in tag (amount field)"},
+    {"LineAfterIntermediateClosing",
+     ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1,00\n:62M:C240131EUR100,00\r\n\r\n2\r\n",
+     "Invalid amount '100,002' in tag (amount field)"},
+    {"LineAfterOpening", ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1000,00\n00\n:62F:C240131EUR1,00\n",
+     "Invalid amount '1000,0000' in tag (amount field)"},
+    {"LineAfterIntermediateOpening", ":20:R\n:25:A\n:28C:1\n:60M:C240101EUR5\n,5\n",
+     "Invalid amount '5,5' in tag (amount field)"},
+    {"LineAfterClosingAvailable",
+     ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1,00\n:62F:C240131EUR1,00\n:64:C240131EUR1,00\n5\n",
+     "Invalid amount '1,005' in tag (amount field)"},
+    {"LineAfterForwardAvailable",
+     ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1,00\n:62F:C240131EUR1,00\n:65:C240201EUR1,00\n0\n",
+     "Invalid amount '1,000' in tag (amount field)"},
+    {"BalanceSplitAcrossLines", ":20:R\n:25:A\n:28C:1\n:60F:C2401\n01EUR1,00\n",
+     "Invalid amount '1,00' in tag (amount field)"},
+    {"BalanceChecksComeFirst",
+     ":20:R\n:25:A\n:28C:1\n:60F:C240101EUR1,00\n:62F:X240102EUR900,50\n5\n",
+     "Invalid format in tag balance: 'X240102EUR900,505': invalid D/C mark"},
 };
 
 class ParseErrorTest : public testing::TestWithParam<ErrorCase> {};
@@ -251,6 +284,51 @@ TEST_P(LineEndTest, ValuesWithoutLineEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Reader, LineEndTest, testing::ValuesIn(kLineEndCases),
                          case_name<LineEndCase>);
+
+// ---------------------------------------------------------------------------
+// Lines that leave a balance alone: empty lines, and the lines of a field that
+// the state skips, which is never read.
+
+TEST(ParseStatementsTest, BalancesTakeNoTextFromEmptyOrSkippedLines) {
+  std::vector<Statement> statements = parse_ok(
+      ":20:R\r\n:25:A\r\n:28C:1\r\n:64:junk before closing\r\n940\r\n"
+      ":60F:C240101EUR1,00\r\n\r\n\r\r\n:61:2401020102C1,00NTRFX\r\n"
+      ":62F:C240131EUR2,00\r\n\r\n:62F:second closing\r\n940\r\n:64:C240131EUR3,00\r\n\r\n"
+      "\r\n:20:S\r\n:25:B\r\n:28C:2\r\n:60F:C240201EUR4,00\r\n:62F:C240229EUR4,00\r\n"
+      ":65:D240301EUR5,00\r\n\r\n");
+  ASSERT_EQ(statements.size(), 2u);
+  EXPECT_EQ(statements[0].opening_balance.amount.to_string(), "1.00");
+  EXPECT_EQ(statements[0].closing_balance.amount.to_string(), "2.00");
+  ASSERT_TRUE(statements[0].closing_available_balance);
+  EXPECT_EQ(statements[0].closing_available_balance->amount.to_string(), "3.00");
+  ASSERT_TRUE(statements[1].forward_available_balance);
+  EXPECT_EQ(statements[1].forward_available_balance->amount.to_string(), "5.00");
+}
+
+// ---------------------------------------------------------------------------
+// Byte-order marks: a text read from a UTF-8 file keeps its mark, and files
+// joined with cat keep one before each later :20:. Neither hides a statement.
+
+TEST(ParseStatementsTest, MarkBeforeTagsReadsAsWithout) {
+  const std::string first = ":20:A\n:25:ACC1\n:28C:1\n:60F:C240101EUR1,00\n:62F:C240131EUR1,00\n";
+  const std::string second = ":20:B\n:25:ACC2\n:28C:2\n:60F:C240201EUR1,00\n:62F:C240229EUR1,00\n";
+  const std::string info = ":86:owner info\n";
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::pair<std::string, std::string> texts[] = {
+      {mark + first, first},
+      {mark + first + second, first + second},
+      {mark + first + info + mark + second, first + info + second},
+      {mark + first + mark + info + mark + second, first + info + second},
+  };
+  for (const auto& [with_marks, without] : texts) {
+    SCOPED_TRACE(testing::PrintToString(with_marks));
+    EXPECT_EQ(parse_ok(with_marks), parse_ok(without));
+  }
+  std::vector<Statement> joined = parse_ok(mark + first + info + mark + second);
+  ASSERT_EQ(joined.size(), 2u);
+  EXPECT_EQ(joined[0].information_to_account_owner, "owner info");
+  EXPECT_EQ(joined[1].transaction_reference, "B");
+}
 
 // ---------------------------------------------------------------------------
 // :28C: forms.

@@ -288,8 +288,10 @@ const RecordCase kRecords[] = {
     {"EntryUnicodeDigits", "230101" + arabic_indic("0102") + "C1,00NTRFX", "2023-01-01", nullptr,
      kC, nullptr, "1.00", "NTRF", "X", nullptr, nullptr},
     // Marks and funds codes.
-    {"ReversalOfDebitDropsFunds", "230101RDN10,00NTRFX", "2023-01-01", nullptr,
-     DebitCreditMark::ReversalOfDebit, nullptr, "10.00", "NTRF", "X", nullptr, nullptr},
+    {"ReversalOfDebitKeepsFunds", "230101RDN10,00NTRFX", "2023-01-01", nullptr,
+     DebitCreditMark::ReversalOfDebit, "N", "10.00", "NTRF", "X", nullptr, nullptr},
+    {"ReversalOfCreditKeepsFunds", "2401150115RCR10,00NTRFREF1", "2024-01-15", "2024-01-15",
+     DebitCreditMark::ReversalOfCredit, "R", "10.00", "NTRF", "REF1", nullptr, nullptr},
     {"ReversalOfCredit", "230101RC10,00NTRFX", "2023-01-01", nullptr,
      DebitCreditMark::ReversalOfCredit, nullptr, "10.00", "NTRF", "X", nullptr, nullptr},
     {"DebitKeepsFunds", "230101DN10,00NTRFX", "2023-01-01", nullptr, kD, "N", "10.00", "NTRF", "X",

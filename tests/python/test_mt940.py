@@ -203,6 +203,34 @@ def test_json_values(mixed):
     assert "structuredDetails" not in txs[4]
 
 
+@pytest.mark.parametrize("line, want", [
+    pytest.param(":61:2401150115RCR10,00NTRFREF1", "R", id="reversal-of-credit"),
+    pytest.param(":61:240115RDN10,00NTRFREF1", "N", id="reversal-of-debit"),
+    pytest.param(":61:240115CR10,00NTRFREF1", "R", id="credit"),
+    pytest.param(":61:240115DN10,00NTRFREF1", "N", id="debit"),
+    pytest.param(":61:240115RC10,00NTRFREF1", None, id="none"),
+])
+def test_json_funds_code_for_every_mark(line, want):
+    (tx,) = json.loads(vardel.MT940(statement(line)).to_json())[0]["transactions"]
+    assert tx.get("fundsCode") == want
+
+
+def test_utf8_files_with_byte_order_marks(tmp_path):
+    # Two files, each saved with a mark, joined as cat joins them; the first
+    # ends with a statement-level :86:, which a hidden :20: would run into.
+    first = statement(":61:240102C1,00NTRFA", ref="FIRST", trailer=[":86:owner info"])
+    second = statement(":61:240202D2,00NTRFB", ref="SECOND", account="NL91ABNA0417164300")
+    path = tmp_path / "joined.sta"
+    path.write_bytes(("\ufeff" + first + "\ufeff" + second).encode("utf-8"))
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    assert text.startswith("\ufeff:20:FIRST")
+    stmts = json.loads(vardel.MT940(text).to_json())
+    assert [s["transactionReference"] for s in stmts] == ["FIRST", "SECOND"]
+    assert stmts[0]["informationToAccountOwner"] == "owner info"
+    assert vardel.MT940(text).to_json() == vardel.MT940(first + second).to_json()
+
+
 def test_camt_is_well_formed_with_entries(mixed):
     root = ET.fromstring(mixed.to_camt053())
     assert len(list(root.iter(CAMT_NS + "Stmt"))) == 1
