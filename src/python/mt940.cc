@@ -63,6 +63,10 @@ void without_lock(F&& f) {
 
 constexpr const char* kMT940Name = "MT940";
 
+// The finished class: one reference, kept for the process, or until the
+// interpreter that built it gives vardel up (clear_mt940_type_object).
+PyObject* g_mt940_type = nullptr;
+
 MT940Object* MT940_cast(PyObject* self) { return reinterpret_cast<MT940Object*>(self); }
 
 // The object's data, or null with the error set when MT940_new did not make
@@ -280,7 +284,15 @@ PyObject* MT940_new_impl(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return self;
 }
 
+// A class object that PyType_FromSpec began and did not finish can outlive
+// the failed import: CPython leaves it in a reference cycle, reachable through
+// gc.get_objects() until the next collection, with this function as its
+// tp_new and possibly no tp_alloc yet. MT940 cannot be subclassed, so the
+// finished class in g_mt940_type is the only type that may come here.
 PyObject* MT940_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  if (reinterpret_cast<PyObject*>(type) != g_mt940_type) {
+    return raise_unfinished_class(kMT940Name);
+  }
   return guard_entry([&] { return MT940_new_impl(type, args, kwargs); });
 }
 
@@ -388,8 +400,6 @@ constexpr const char* kMT940Description =
     "memory. Supports inspection and export to JSON, CSV, and\n"
     "camt.053 XML without re-parsing.";
 
-PyObject* g_mt940_type = nullptr;  // one reference, kept for the process
-
 }  // namespace
 
 // The docstring slot text: name, signature, marker, description. Built at
@@ -421,5 +431,7 @@ PyObject* create_mt940_type_object() {
   };
   return build_type_once(&g_mt940_type, &spec, kMT940Name);
 }
+
+void clear_mt940_type_object() { Py_CLEAR(g_mt940_type); }
 
 }  // namespace vardel::python

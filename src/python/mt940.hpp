@@ -30,6 +30,11 @@ struct MT940Object {
 // Borrowed; null with the error set (a RuntimeError with its cause).
 [[nodiscard]] PyObject* create_mt940_type_object();
 
+// Drops the class object kept for the process; the next
+// create_mt940_type_object builds a new one. For the interpreter that built
+// it, when that interpreter gives vardel up.
+void clear_mt940_type_object();
+
 }  // namespace vardel::python
 
 #endif  // VARDEL_PYTHON_MT940_H_

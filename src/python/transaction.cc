@@ -49,6 +49,10 @@ namespace {
 
 constexpr const char* kTransactionName = "Transaction";
 
+// The finished class: one reference, kept for the process, or until the
+// interpreter that built it gives vardel up (clear_transaction_type_object).
+PyObject* g_transaction_type = nullptr;
+
 TransactionObject* Transaction_cast(PyObject* self) {
   return reinterpret_cast<TransactionObject*>(self);
 }
@@ -81,9 +85,14 @@ PyObject* new_date_str(const Date& date) {
 // ---------------------------------------------------------------------------
 // Constructor slot and deallocation
 
-// Transaction objects come only from MT940.transactions.
+// Transaction objects come only from MT940.transactions. A class object that
+// PyType_FromSpec began and did not finish (see MT940_new) is refused without
+// reading it: only the finished class in g_transaction_type is.
 PyObject* Transaction_no_new(PyTypeObject* type, PyObject* Py_UNUSED(args),
                              PyObject* Py_UNUSED(kwargs)) {
+  if (reinterpret_cast<PyObject*>(type) != g_transaction_type) {
+    return raise_unfinished_class(kTransactionName);
+  }
   PyRef name = PyRef::steal(PyType_GetName(type));
   if (!name) return nullptr;
   PyErr_Format(PyExc_TypeError, "No constructor defined for %U", name.get());
@@ -228,8 +237,6 @@ PyMethodDef Transaction_methods[] = {
 
 constexpr const char* kTransactionDescription = "A parsed MT940 transaction exposed to Python.";
 
-PyObject* g_transaction_type = nullptr;  // one reference, kept for the process
-
 }  // namespace
 
 // The docstring slot text: the description alone (no text signature).
@@ -255,6 +262,8 @@ PyObject* create_transaction_type_object() {
   };
   return build_type_once(&g_transaction_type, &spec, kTransactionName);
 }
+
+void clear_transaction_type_object() { Py_CLEAR(g_transaction_type); }
 
 static_assert(std::is_nothrow_move_constructible_v<Transaction>,
               "placing the data into a new object must not fail");

@@ -54,6 +54,11 @@ struct TransactionObject {
 // Borrowed; null with the error set (a RuntimeError with its cause).
 [[nodiscard]] PyObject* create_transaction_type_object();
 
+// Drops the class object kept for the process; the next
+// create_transaction_type_object builds a new one. For the interpreter that
+// built it, when that interpreter gives vardel up.
+void clear_transaction_type_object();
+
 // A new Transaction object that takes over `data`; null with the
 // interpreter's error set when it cannot be allocated, or when the class
 // object, built here if the import did not, cannot be built.

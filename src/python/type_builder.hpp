@@ -18,6 +18,12 @@ namespace vardel::python {
 [[nodiscard]] PyObject* build_type_once(PyObject** cell, PyType_Spec* spec,
                                         const char* class_name);
 
+// Raises RuntimeError "An error occurred while initializing class
+// {class_name}", the error of the failed build: the answer of a constructor
+// slot called on a class object that the build began and did not finish.
+// Always returns null.
+PyObject* raise_unfinished_class(const char* class_name);
+
 // Raises the module's panic exception (derived from BaseException, so that
 // `except Exception` does not swallow a broken invariant) with `message`.
 // Always returns null.

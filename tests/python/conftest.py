@@ -2,9 +2,12 @@
 
 The module under test is the one in $VARDEL_BUILD_DIR (the directory that
 holds the built extension, or a CMake build directory whose python/
-subdirectory does) when that variable is set, else an installed vardel.
+subdirectory does) when that variable is set, else an installed vardel. A
+VARDEL_BUILD_DIR that holds no module for this interpreter stops the run
+before any test, naming the directory.
 """
 
+import importlib.machinery
 import os
 import pathlib
 import subprocess
@@ -13,12 +16,32 @@ import sys
 import pytest
 
 _build_dir = os.environ.get("VARDEL_BUILD_DIR")
+_module_dir = None  # the directory vardel must come from, when VARDEL_BUILD_DIR is set
+_stop = None        # why the run stops before any test, or None
 if _build_dir:
-    for candidate in (pathlib.Path(_build_dir) / "python", pathlib.Path(_build_dir)):
-        if candidate.is_dir():
-            sys.path.insert(0, str(candidate.resolve()))
+    _module_dir = next(
+        (candidate.resolve()
+         for candidate in (pathlib.Path(_build_dir) / "python", pathlib.Path(_build_dir))
+         for suffix in importlib.machinery.EXTENSION_SUFFIXES
+         if (candidate / f"vardel{suffix}").is_file()),
+        None)
+    if _module_dir is None:
+        _stop = (f"VARDEL_BUILD_DIR={_build_dir} holds no vardel module for this interpreter "
+                 f"(vardel{importlib.machinery.EXTENSION_SUFFIXES[0]}), nor does its python/")
+    else:
+        sys.path.insert(0, str(_module_dir))
 
-import vardel  # noqa: E402  (after the path set-up above)
+if _stop is None:
+    import vardel  # noqa: E402  (after the path set-up above)
+
+    if _module_dir is not None and pathlib.Path(vardel.__file__).resolve().parent != _module_dir:
+        _stop = f"VARDEL_BUILD_DIR={_build_dir}: vardel was imported from {vardel.__file__}"
+
+
+def pytest_configure(config):
+    if _stop is not None:
+        pytest.exit(_stop, returncode=pytest.ExitCode.USAGE_ERROR)
+
 
 REPO_ROOT = pathlib.Path(__file__).resolve().parents[2]
 

@@ -164,3 +164,20 @@ def test_cmake_stops_an_older_interpreter_at_once(old_python, tmp_path):
     message = f"vardel needs Python 3.11 or later, but {exe} is Python {version}."
     assert message in one_line(run.stderr)
 
+
+# The tests must test the build they are given: a VARDEL_BUILD_DIR without the
+# module stops the run at once, naming the directory, instead of letting an
+# installed or stale vardel stand in for it.
+@pytest.mark.parametrize("make", [
+    pytest.param(lambda path: None, id="missing"),
+    pytest.param(lambda path: path.mkdir(), id="empty"),
+])
+def test_tests_stop_when_the_build_dir_holds_no_module(tmp_path, make):
+    build_dir = tmp_path / "build"
+    make(build_dir)
+    run = subprocess.run([sys.executable, "-m", "pytest", "-q", "-p", "no:cacheprovider",
+                          str(REPO_ROOT / "tests" / "python" / "test_module.py")],
+                         capture_output=True, text=True, cwd=tmp_path, timeout=120,
+                         env={**os.environ, "VARDEL_BUILD_DIR": str(build_dir)})
+    assert run.returncode == pytest.ExitCode.USAGE_ERROR, run.stdout + run.stderr
+    assert f"VARDEL_BUILD_DIR={build_dir} holds no vardel module" in run.stderr
