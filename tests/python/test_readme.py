@@ -38,6 +38,8 @@ TWO = statement(":61:240102D1,00NTRFA", ref="FIRST") + statement(":61:240103C2,0
     pytest.param(TWO.replace(":20:SECOND", "-\n:20:SECOND") + "-\n", id="dash"),
     pytest.param(TWO.replace(":20:SECOND", "-}\n:20:SECOND") + "-}", id="dash-brace"),
     pytest.param(TWO.replace(":20:SECOND", "-\x03\n:20:SECOND") + "-\x03\n", id="dash-etx"),
+    pytest.param("\x01\n" + TWO.replace(":20:SECOND", "-\x03\n\x01\n:20:SECOND") + "-\x03\n",
+                 id="mbank-soh"),
     pytest.param(TWO.replace("\n", "\r"), id="cr-alone"),
     pytest.param(TWO.replace("\n", "\r\n").replace(":20:SECOND", "-\r\n:20:SECOND"),
                  id="crlf-dash"),
@@ -49,7 +51,12 @@ def test_mend_lets_the_common_rejected_shapes_through(readme, text):
     assert mended.to_csv() == vardel.MT940(TWO).to_csv()
 
 
-@pytest.mark.parametrize("line", ["-", "-}", "-\x03"])
+@pytest.mark.parametrize("line", [
+    pytest.param("-", id="dash"),
+    pytest.param("-}", id="dash-brace"),
+    pytest.param("-\x03", id="dash-etx"),
+    pytest.param("\x01", id="soh"),
+])
 def test_mend_drops_a_narrative_line_that_is_an_end_of_message_line(readme, line):
     text = statement(":61:240102D1,00NTRFA", ":86:Rent", line)
     assert vardel.MT940(text).transactions[0].details == "Rent" + line
