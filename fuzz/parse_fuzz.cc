@@ -96,6 +96,7 @@ bool has_char_xml_cannot_hold(std::string_view xml) {
 }
 
 constexpr std::string_view kMark = "\xEF\xBB\xBF";  // U+FEFF
+constexpr std::string_view kMarkBeforeTag = "\xEF\xBB\xBF:";
 
 // The lines of `text` as the reader sees them: split at LF, trailing CRs
 // removed, and a mark right before a leading ':' dropped.
@@ -108,7 +109,7 @@ void for_each_line(std::string_view text, F&& f) {
     std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
     while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.starts_with(std::string(kMark) + ":")) line.remove_prefix(kMark.size());
+    if (line.starts_with(kMarkBeforeTag)) line.remove_prefix(kMark.size());
     f(line);
   }
 }
